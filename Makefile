@@ -1,0 +1,39 @@
+# Entry points: `make test` builds everything and runs every test; `make run` starts Tovrel.
+.PHONY: all bootstrap native mingw test run bench soak demo format clean
+
+all: native mingw
+
+bootstrap:
+	@scripts/bootstrap
+
+native: bootstrap
+	cmake --preset native
+	cmake --build --preset native
+
+mingw: bootstrap
+	cmake --preset mingw
+	cmake --build --preset mingw
+
+test: native mingw
+	ctest --preset native
+	scripts/with-wine ctest --preset mingw -LE soak-full
+
+run: mingw
+	scripts/run
+
+bench: native mingw
+	build/native/bench/stroke_bench
+	build/native/bench/bmp_bench
+	scripts/with-wine scripts/wine-run build/mingw/tests/win/gdi_bench.exe
+
+soak: mingw
+	scripts/with-wine ctest --preset mingw -L soak-full
+
+demo: mingw
+	scripts/demo
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

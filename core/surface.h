@@ -1,0 +1,54 @@
+// The drawing operations the core needs, named after their Win32 counterparts.
+// The shell implements them over GDI; the unit tests over a software raster.
+#pragma once
+
+#include "settings.h"
+
+namespace tovrel {
+
+using GdiObject = void*; // a pen or brush; null means none
+
+inline constexpr int NULL_BRUSH_OBJECT = 5; // GetStockObject(NULL_BRUSH)
+inline constexpr int MIX_NOT = 6;           // R2_NOT
+inline constexpr int MIX_COPYPEN = 13;      // R2_COPYPEN, a surface's normal mode
+inline constexpr std::uint32_t MK_LBUTTON_FLAG = 0x0001;
+
+struct ScreenPoint {
+    int x = 0;
+    int y = 0;
+};
+
+// One device context: the Canvas or the overlay window's DC.
+class Surface {
+public:
+    virtual ~Surface() = default;
+    virtual GdiObject SelectObject(GdiObject object) = 0;
+    virtual int SetROP2(int mode) = 0;
+    virtual void MoveToEx(int x, int y) = 0;
+    virtual void LineTo(int x, int y) = 0;
+    virtual void Rectangle(int left, int top, int right, int bottom) = 0;
+    virtual void Ellipse(int left, int top, int right, int bottom) = 0;
+    // Copies width x height pixels from source's origin to this surface's origin (SRCCOPY).
+    virtual void BitBlt(int width, int height, Surface& source) = 0;
+};
+
+// The object factory and the cursor, shared by both surfaces.
+class DrawingPlatform {
+public:
+    virtual ~DrawingPlatform() = default;
+    virtual GdiObject CreatePen(int style, int width, ColorRef colour) = 0;
+    virtual GdiObject GetStockObject(int object) = 0;
+    virtual bool DeleteObject(GdiObject object) = 0;
+    virtual ScreenPoint GetCursorPos() = 0;
+};
+
+// The two surfaces of an open overlay and the size of the frozen picture.
+struct OverlaySurfaces {
+    DrawingPlatform& platform;
+    Surface& canvas;
+    Surface& window;
+    int width;
+    int height;
+};
+
+} // namespace tovrel
