@@ -6,7 +6,7 @@
 
 namespace tovrel {
 
-using ColorRef = std::uint32_t; // 0x00BBGGRR
+using ColorRef = std::uint32_t;  // 0x00BBGGRR
 using CommandId = std::uint32_t; // overlay colour and width ids exceed 16 bits
 
 enum ToolCode : std::int32_t {
@@ -44,7 +44,7 @@ enum class Effect { SetColour, SetStyle, SetWidth, SetTool, Undo, Save, About, E
 
 struct MenuCommand {
     const char16_t* label;
-    CommandId trayId; // 0: not in the tray menu
+    CommandId trayId;    // 0: not in the tray menu
     CommandId overlayId; // 0: not in the overlay menu
     Effect effect;
     std::int32_t value; // colour, style, width or tool

@@ -20,7 +20,7 @@ struct ScreenPoint {
 
 // One device context: the Canvas or the overlay window's DC.
 class Surface {
-public:
+  public:
     virtual ~Surface() = default;
     virtual GdiObject SelectObject(GdiObject object) = 0;
     virtual int SetROP2(int mode) = 0;
@@ -34,7 +34,7 @@ public:
 
 // The object factory and the cursor, shared by both surfaces.
 class DrawingPlatform {
-public:
+  public:
     virtual ~DrawingPlatform() = default;
     virtual GdiObject CreatePen(int style, int width, ColorRef colour) = 0;
     virtual GdiObject GetStockObject(int object) = 0;

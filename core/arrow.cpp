@@ -1,0 +1,50 @@
+#include "arrow.h"
+
+#include <cmath>
+
+namespace tovrel {
+
+namespace {
+
+constexpr double kHeadSize = 10.0;
+
+void segment(Surface& canvas, ScreenPoint from, ScreenPoint to) {
+    canvas.MoveToEx(from.x, from.y);
+    canvas.LineTo(to.x, to.y);
+}
+
+} // namespace
+
+std::optional<ArrowGeometry> arrowGeometry(Point16 start, int tipX, int tipY) {
+    const int dx = tipX - start.x;
+    const int dy = tipY - start.y;
+    const double length = std::sqrt(static_cast<double>(dx) * dx + static_cast<double>(dy) * dy);
+    // The divisor is the truncated length, so short drags get long heads; a
+    // zero-length arrow has no direction and is not drawn at all.
+    const int truncated = static_cast<int>(length);
+    if (truncated == 0) return std::nullopt;
+    const double k = kHeadSize / truncated;
+    const int bx = static_cast<int>(k * dx);
+    const int by = static_cast<int>(k * dy);
+    const ScreenPoint foot{tipX - bx, tipY - by};
+    return ArrowGeometry{foot, {foot.x - by, foot.y + bx}, {foot.x + by, foot.y - bx}};
+}
+
+void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings& settings,
+               Point16 start, int tipX, int tipY) {
+    const std::optional<ArrowGeometry> arrow = arrowGeometry(start, tipX, tipY);
+    if (!arrow) return;
+    GdiObject pen = platform.CreatePen(settings.penStyle, settings.penWidth, settings.penColour);
+    GdiObject oldPen = canvas.SelectObject(pen);
+    GdiObject oldBrush = canvas.SelectObject(platform.GetStockObject(NULL_BRUSH_OBJECT));
+    const ScreenPoint tip{tipX, tipY};
+    segment(canvas, {start.x, start.y}, arrow->foot);
+    segment(canvas, arrow->cornerA, arrow->cornerB);
+    segment(canvas, arrow->cornerB, tip);
+    segment(canvas, tip, arrow->cornerA);
+    canvas.SelectObject(oldPen);
+    canvas.SelectObject(oldBrush);
+    platform.DeleteObject(pen);
+}
+
+} // namespace tovrel

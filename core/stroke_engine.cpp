@@ -1,0 +1,116 @@
+#include "stroke_engine.h"
+
+#include "arrow.h"
+
+namespace tovrel {
+
+namespace {
+
+Point16 toPoint16(int x, int y) {
+    return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
+}
+
+} // namespace
+
+void StrokeEngine::onLeftButtonDown() {
+    const ScreenPoint cursor = s_.platform.GetCursorPos();
+    const Point16 p = toPoint16(cursor.x, cursor.y);
+    drag_.start = drag_.lastFreehand = drag_.lastRubber = p;
+}
+
+void StrokeEngine::onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX,
+                               std::uint16_t clientY) {
+    if (!(keyFlags & MK_LBUTTON_FLAG)) return;
+    const Point16 p = toPoint16(clientX, clientY);
+    switch (settings_.tool) {
+    case ToolPen: penStep(); break;
+    case ToolLine: lineStep(p); break;
+    case ToolRectangle:
+    case ToolEllipse: shapeStep(p); break;
+    case ToolArrow: arrowStep(p); break;
+    default: break;
+    }
+}
+
+// Freehand segments are painted on both surfaces so no full-frame copy is needed.
+// Each ends 2 pixels below the cursor while the next starts at the cursor itself.
+void StrokeEngine::penStep() {
+    const ScreenPoint cursor = s_.platform.GetCursorPos();
+    GdiObject pen = s_.platform.CreatePen(settings_.penStyle, 3, settings_.penColour);
+    GdiObject previousCanvas = s_.canvas.SelectObject(pen);
+    GdiObject previousWindow = s_.window.SelectObject(pen);
+    if (freehandPen_) {
+        s_.platform.DeleteObject(freehandPen_);
+    } else {
+        canvasOriginalPen_ = previousCanvas;
+        windowOriginalPen_ = previousWindow;
+    }
+    freehandPen_ = pen;
+    for (Surface* surface : {&s_.canvas, &s_.window}) {
+        surface->MoveToEx(drag_.lastFreehand.x, drag_.lastFreehand.y);
+        surface->LineTo(cursor.x, cursor.y + 2);
+    }
+    drag_.lastFreehand = toPoint16(cursor.x, cursor.y);
+}
+
+// The line tool has no pen of its own: it draws with whatever the Canvas holds,
+// which is the freehand pen once the pen tool has drawn in this overlay.
+void StrokeEngine::lineStep(Point16 p) {
+    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
+    s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
+    s_.canvas.LineTo(drag_.lastRubber.x, drag_.lastRubber.y);
+    s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
+    s_.canvas.LineTo(p.x, p.y);
+    s_.canvas.SetROP2(oldMode);
+    refreshOverlay();
+    drag_.lastRubber = p;
+}
+
+void StrokeEngine::shapeStep(Point16 p) {
+    GdiObject brush = s_.platform.GetStockObject(NULL_BRUSH_OBJECT);
+    GdiObject pen =
+        s_.platform.CreatePen(settings_.penStyle, settings_.penWidth, settings_.penColour);
+    GdiObject oldPen = s_.canvas.SelectObject(pen);
+    GdiObject oldBrush = s_.canvas.SelectObject(brush);
+    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
+    const Point16 a = drag_.start;
+    const Point16 b = drag_.lastRubber;
+    if (settings_.tool == ToolRectangle) {
+        s_.canvas.Rectangle(a.x, a.y, b.x, b.y);
+        s_.canvas.Rectangle(a.x, a.y, p.x, p.y);
+    } else {
+        s_.canvas.Ellipse(a.x, a.y, b.x, b.y);
+        s_.canvas.Ellipse(a.x, a.y, p.x, p.y);
+    }
+    s_.canvas.SetROP2(oldMode);
+    refreshOverlay();
+    drag_.lastRubber = p;
+    s_.canvas.SelectObject(oldPen);
+    s_.canvas.SelectObject(oldBrush);
+    s_.platform.DeleteObject(pen);
+}
+
+void StrokeEngine::arrowStep(Point16 p) {
+    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
+    drawArrow(s_.platform, s_.canvas, settings_, drag_.start, drag_.lastRubber.x,
+              drag_.lastRubber.y);
+    drawArrow(s_.platform, s_.canvas, settings_, drag_.start, static_cast<std::uint16_t>(p.x),
+              static_cast<std::uint16_t>(p.y));
+    s_.canvas.SetROP2(oldMode);
+    refreshOverlay();
+    drag_.lastRubber = p;
+}
+
+void StrokeEngine::refreshOverlay() {
+    s_.window.BitBlt(s_.width, s_.height, s_.canvas);
+}
+
+void StrokeEngine::releasePen() {
+    if (!freehandPen_) return;
+    s_.canvas.SelectObject(canvasOriginalPen_);
+    s_.window.SelectObject(windowOriginalPen_);
+    s_.platform.DeleteObject(freehandPen_);
+    freehandPen_ = nullptr;
+}
+
+} // namespace tovrel

@@ -1,0 +1,39 @@
+// Turns the overlay's mouse events into drawing on the Canvas and the window.
+#pragma once
+
+#include "surface.h"
+
+namespace tovrel {
+
+class StrokeEngine {
+  public:
+    StrokeEngine(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces)
+        : settings_(settings), drag_(drag), s_(surfaces) {}
+    ~StrokeEngine() { releasePen(); }
+    StrokeEngine(const StrokeEngine&) = delete;
+    StrokeEngine& operator=(const StrokeEngine&) = delete;
+
+    void onLeftButtonDown();
+    void onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX, std::uint16_t clientY);
+    void onLeftButtonUp() {}
+
+    // Puts the surfaces' own pens back and deletes the freehand pen, which
+    // otherwise stays selected between pen steps. Call before the surfaces go.
+    void releasePen();
+
+  private:
+    void penStep();
+    void lineStep(Point16 p);
+    void shapeStep(Point16 p);
+    void arrowStep(Point16 p);
+    void refreshOverlay();
+
+    const DrawingSettings& settings_;
+    DragState& drag_;
+    OverlaySurfaces s_;
+    GdiObject freehandPen_ = nullptr;
+    GdiObject canvasOriginalPen_ = nullptr;
+    GdiObject windowOriginalPen_ = nullptr;
+};
+
+} // namespace tovrel

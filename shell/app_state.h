@@ -1,0 +1,40 @@
+// Program-wide records of the running program.
+#pragma once
+
+#include <windows.h>
+
+#include "settings.h"
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "labels are handed to the W functions as is");
+
+inline const wchar_t* wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+
+struct ScreenSize {
+    int width;
+    int height;
+};
+
+extern HINSTANCE g_instance;
+extern HWND g_mainWindow;
+extern const ScreenSize g_screen; // taken once, before wWinMain runs
+extern tovrel::DrawingSettings g_settings;
+extern tovrel::DragState g_drag;
+
+// Owns a menu handle; destroying a menu destroys its submenus too.
+class UniqueMenu {
+  public:
+    explicit UniqueMenu(HMENU menu = nullptr) : menu_(menu) {}
+    ~UniqueMenu() { reset(); }
+    UniqueMenu(const UniqueMenu&) = delete;
+    UniqueMenu& operator=(const UniqueMenu&) = delete;
+    void reset(HMENU menu = nullptr) {
+        if (menu_) DestroyMenu(menu_);
+        menu_ = menu;
+    }
+    HMENU get() const { return menu_; }
+
+  private:
+    HMENU menu_;
+};

@@ -1,0 +1,49 @@
+#include "gdi_surface.h"
+
+using tovrel::GdiObject;
+
+GdiObject GdiSurface::SelectObject(GdiObject object) {
+    return ::SelectObject(dc_, static_cast<HGDIOBJ>(object));
+}
+
+int GdiSurface::SetROP2(int mode) {
+    return ::SetROP2(dc_, mode);
+}
+
+void GdiSurface::MoveToEx(int x, int y) {
+    ::MoveToEx(dc_, x, y, nullptr);
+}
+
+void GdiSurface::LineTo(int x, int y) {
+    ::LineTo(dc_, x, y);
+}
+
+void GdiSurface::Rectangle(int left, int top, int right, int bottom) {
+    ::Rectangle(dc_, left, top, right, bottom);
+}
+
+void GdiSurface::Ellipse(int left, int top, int right, int bottom) {
+    ::Ellipse(dc_, left, top, right, bottom);
+}
+
+void GdiSurface::BitBlt(int width, int height, tovrel::Surface& source) {
+    ::BitBlt(dc_, 0, 0, width, height, static_cast<GdiSurface&>(source).dc_, 0, 0, SRCCOPY);
+}
+
+GdiObject GdiPlatform::CreatePen(int style, int width, tovrel::ColorRef colour) {
+    return ::CreatePen(style, width, colour);
+}
+
+GdiObject GdiPlatform::GetStockObject(int object) {
+    return ::GetStockObject(object);
+}
+
+bool GdiPlatform::DeleteObject(GdiObject object) {
+    return ::DeleteObject(static_cast<HGDIOBJ>(object)) != 0;
+}
+
+tovrel::ScreenPoint GdiPlatform::GetCursorPos() {
+    POINT cursor{};
+    ::GetCursorPos(&cursor);
+    return {cursor.x, cursor.y};
+}

@@ -1,0 +1,140 @@
+#include "overlay.h"
+
+#include "app_state.h"
+#include "gdi_surface.h"
+#include "overlay_menu.h"
+#include "resource_ids.h"
+#include "stroke_engine.h"
+
+#include <memory>
+
+namespace {
+
+// Everything one open overlay owns, released in reverse order when it closes.
+class OverlaySession {
+  public:
+    OverlaySession(HWND window, HDC screen)
+        : window_(window), windowDc_(GetDC(window)), canvasDc_(CreateCompatibleDC(screen)),
+          canvasBitmap_(CreateCompatibleBitmap(screen, g_screen.width, g_screen.height)),
+          originalBitmap_(SelectObject(canvasDc_, canvasBitmap_)), canvas_(canvasDc_),
+          windowSurface_(windowDc_),
+          engine_(g_settings, g_drag,
+                  {platform_, canvas_, windowSurface_, g_screen.width, g_screen.height}) {
+        // With the default opaque mode, R2_NOT would invert a dashed pen's gaps too.
+        SetBkMode(canvasDc_, TRANSPARENT);
+    }
+
+    ~OverlaySession() {
+        engine_.releasePen();
+        SelectObject(canvasDc_, originalBitmap_);
+        DeleteObject(canvasBitmap_);
+        DeleteDC(canvasDc_);
+        ReleaseDC(window_, windowDc_);
+        DestroyWindow(window_);
+    }
+
+    OverlaySession(const OverlaySession&) = delete;
+    OverlaySession& operator=(const OverlaySession&) = delete;
+
+    HWND window() const { return window_; }
+    HDC windowDc() const { return windowDc_; }
+    HDC canvasDc() const { return canvasDc_; }
+    tovrel::StrokeEngine& engine() { return engine_; }
+
+    void refresh() { windowSurface_.BitBlt(g_screen.width, g_screen.height, canvas_); }
+
+  private:
+    HWND window_;
+    HDC windowDc_;
+    HDC canvasDc_;
+    HBITMAP canvasBitmap_;
+    HGDIOBJ originalBitmap_;
+    GdiPlatform platform_;
+    GdiSurface canvas_;
+    GdiSurface windowSurface_;
+    tovrel::StrokeEngine engine_;
+};
+
+std::unique_ptr<OverlaySession> g_overlay;
+
+void bringToFront(HWND window) {
+    SetForegroundWindow(window);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+// The picture is copied after the erase BeginPaint asks for, so the dialog's
+// background never shows over it.
+void onPaint(HWND window) {
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    if (g_overlay) g_overlay->refresh();
+    EndPaint(window, &paint);
+}
+
+void onKeyDown(WPARAM key) {
+    if (LOWORD(key) == VK_ESCAPE) closeOverlay();
+}
+
+void onMouseMove(WPARAM keyFlags, LPARAM position) {
+    if (g_overlay)
+        g_overlay->engine().onMouseMove(static_cast<std::uint32_t>(keyFlags), LOWORD(position),
+                                        HIWORD(position));
+}
+
+void onLeftButtonDown() {
+    if (g_overlay) g_overlay->engine().onLeftButtonDown();
+}
+
+void onLeftButtonUp(WPARAM keyFlags, LPARAM position) {
+    if (g_overlay) g_overlay->engine().onLeftButtonUp();
+    onMouseMove(keyFlags, position);
+}
+
+INT_PTR CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG: MoveWindow(window, 0, 0, g_screen.width, g_screen.height, TRUE); break;
+    case WM_PAINT: onPaint(window); break;
+    case WM_KEYDOWN: onKeyDown(wParam); break;
+    case WM_LBUTTONDOWN: onLeftButtonDown(); break;
+    case WM_MOUSEMOVE: onMouseMove(wParam, lParam); break;
+    case WM_LBUTTONUP: onLeftButtonUp(wParam, lParam); break;
+    case WM_RBUTTONDOWN: showOverlayMenu(window); break;
+    }
+    return FALSE;
+}
+
+} // namespace
+
+void openOverlay() {
+    if (g_overlay) {
+        bringToFront(g_overlay->window());
+        return;
+    }
+    HDC screen = GetDC(nullptr);
+    HWND window =
+        CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow, overlayProc, 0);
+    if (!window) {
+        ReleaseDC(nullptr, screen);
+        return;
+    }
+    g_overlay = std::make_unique<OverlaySession>(window, screen);
+    // Half a second for the tray menu to vanish from the screen before it is copied.
+    Sleep(500);
+    BitBlt(g_overlay->canvasDc(), 0, 0, g_screen.width, g_screen.height, screen, 0, 0, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void closeOverlay() {
+    // Moved out first: destroying the window sends messages that must see no overlay.
+    std::unique_ptr<OverlaySession> closing = std::move(g_overlay);
+}
+
+HWND overlayWindow() {
+    return g_overlay ? g_overlay->window() : nullptr;
+}
+
+HDC overlayWindowDc() {
+    return g_overlay ? g_overlay->windowDc() : nullptr;
+}

@@ -1,0 +1,112 @@
+#include "save.h"
+
+#include "bmp_writer.h"
+#include "overlay.h"
+
+#include <commdlg.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+// Kept for the whole run so the dialog proposes the last name and filter.
+OPENFILENAMEW g_saveDialog;
+wchar_t g_fileName[MAX_PATH];
+wchar_t g_fileTitle[MAX_PATH];
+
+// Makes the save dialog and its prompts topmost as they activate: they are owned
+// by the hidden main window and would otherwise open behind the topmost overlay.
+class TopmostDialogs {
+  public:
+    TopmostDialogs() : hook_(SetWindowsHookExW(WH_CBT, onCbt, nullptr, GetCurrentThreadId())) {}
+    ~TopmostDialogs() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    TopmostDialogs(const TopmostDialogs&) = delete;
+    TopmostDialogs& operator=(const TopmostDialogs&) = delete;
+
+  private:
+    static LRESULT CALLBACK onCbt(int code, WPARAM wParam, LPARAM lParam) {
+        if (code == HCBT_ACTIVATE)
+            SetWindowPos(reinterpret_cast<HWND>(wParam), HWND_TOPMOST, 0, 0, 0, 0,
+                         SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    HHOOK hook_;
+};
+
+bool askFileName() {
+    static constexpr wchar_t filter[] = L"图片文件是：(*.bmp)\0*.bmp\0所有文件格式：(*.*)\0*.*\0";
+    g_saveDialog.lpstrFilter = filter;
+    g_saveDialog.lpstrFile = g_fileName;
+    g_saveDialog.lpstrFileTitle = g_fileTitle;
+    g_saveDialog.Flags = OFN_OVERWRITEPROMPT;
+    TopmostDialogs topmost;
+    return GetSaveFileNameW(&g_saveDialog) != FALSE;
+}
+
+// Copies what the overlay window shows, at the screen size of this moment, into
+// 24-bit bottom-up rows and writes them.
+bool writeOverlayPicture(HWND overlay, HDC windowDc) {
+    // Parts the dialog covered are repainted from the Canvas before they are read.
+    UpdateWindow(overlay);
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC memory = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, width, height);
+    HGDIOBJ original = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, windowDc, 0, 0, SRCCOPY);
+
+    BITMAPINFO request = {};
+    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    request.bmiHeader.biWidth = width;
+    request.bmiHeader.biHeight = height;
+    request.bmiHeader.biPlanes = 1;
+    request.bmiHeader.biBitCount = 24;
+    request.bmiHeader.biCompression = BI_RGB;
+    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(height));
+    const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
+                               &request, DIB_RGB_COLORS);
+
+    SelectObject(memory, original);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    if (rows != height) return false;
+
+    const tovrel::BitmapShape shape = {0, width, height, 3 * width, 1, 3, nullptr};
+    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(g_fileName), shape, pixels.data()) !=
+           0;
+}
+
+void reportSaveFailure() {
+    // No owner to change; topmost so it is not hidden behind the overlay.
+    MessageBoxW(nullptr, L"保存失败", L"提示信息", MB_OK | MB_TOPMOST);
+}
+
+} // namespace
+
+void initSaveDialogRecord(HWND owner) {
+    g_saveDialog = {};
+    g_saveDialog.lStructSize = sizeof(g_saveDialog);
+    g_saveDialog.hwndOwner = owner;
+    g_saveDialog.lpstrFile = g_fileName;
+    g_saveDialog.nMaxFile = MAX_PATH;
+    g_saveDialog.lpstrFileTitle = g_fileTitle;
+    g_saveDialog.nMaxFileTitle = MAX_PATH;
+    g_saveDialog.Flags = OFN_HIDEREADONLY;
+    // The content is always BMP, whatever filter is chosen.
+    g_saveDialog.lpstrDefExt = L"bmp";
+}
+
+void saveCanvasAsBmp() {
+    if (!askFileName()) {
+        // A cancel leaves no extended error and is not a failure.
+        if (CommDlgExtendedError() != 0) reportSaveFailure();
+        return;
+    }
+    // The overlay may have been closed from the tray while the dialog was open.
+    HWND overlay = overlayWindow();
+    if (!overlay || !writeOverlayPicture(overlay, overlayWindowDc())) reportSaveFailure();
+}

@@ -1,0 +1,60 @@
+#include "tray.h"
+
+#include "about.h"
+#include "app_state.h"
+#include "menus.h"
+#include "overlay.h"
+#include "resource_ids.h"
+
+#include <shellapi.h>
+
+#include <cwchar>
+
+using namespace tovrel;
+
+namespace {
+
+NOTIFYICONDATAW g_trayIcon;
+UniqueMenu g_trayMenu;
+
+void exitProgram() {
+    closeOverlay();
+    removeTrayIcon();
+    PostQuitMessage(0);
+}
+
+} // namespace
+
+void addTrayIcon(HWND mainWindow) {
+    g_trayIcon = {};
+    g_trayIcon.cbSize = sizeof(g_trayIcon);
+    g_trayIcon.hWnd = mainWindow;
+    g_trayIcon.uID = 0;
+    g_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    g_trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
+    g_trayIcon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_TRAY));
+    wcscpy_s(g_trayIcon.szTip, L"Tovrel");
+    Shell_NotifyIconW(NIM_ADD, &g_trayIcon);
+}
+
+void removeTrayIcon() {
+    Shell_NotifyIconW(NIM_DELETE, &g_trayIcon);
+}
+
+void buildTrayMenu() {
+    g_trayMenu.reset(buildMenu(MenuKind::Tray));
+}
+
+void showTrayMenu(HWND mainWindow) {
+    SetForegroundWindow(mainWindow);
+    const CommandId id = trackMenuAtCursor(g_trayMenu.get(), mainWindow, TPM_RIGHTALIGN);
+    // Lets the menu close properly when the user clicks elsewhere next time.
+    PostMessageW(mainWindow, WM_NULL, 0, 0);
+    switch (dispatchCommand(MenuKind::Tray, id, g_settings, g_drag)) {
+    case Request::OpenOverlay: openOverlay(); break;
+    case Request::CloseOverlay: closeOverlay(); break;
+    case Request::ShowAbout: showAboutBox(mainWindow); break;
+    case Request::Exit: exitProgram(); break;
+    default: break;
+    }
+}
