@@ -6,11 +6,12 @@
 #include "resource_ids.h"
 #include "stroke_engine.h"
 
-#include <memory>
+#include <optional>
 
 namespace {
 
-// Everything one open overlay owns, released in reverse order when it closes.
+// The device contexts, bitmap and drawing state of one open overlay; its window
+// is created by openOverlay and destroyed by closeOverlay.
 class OverlaySession {
   public:
     OverlaySession(HWND window, HDC screen)
@@ -30,7 +31,6 @@ class OverlaySession {
         DeleteObject(canvasBitmap_);
         DeleteDC(canvasDc_);
         ReleaseDC(window_, windowDc_);
-        DestroyWindow(window_);
     }
 
     OverlaySession(const OverlaySession&) = delete;
@@ -55,7 +55,8 @@ class OverlaySession {
     tovrel::StrokeEngine engine_;
 };
 
-std::unique_ptr<OverlaySession> g_overlay;
+// In place, not on the heap: the program carries no allocator of its own.
+std::optional<OverlaySession> g_overlay;
 
 void bringToFront(HWND window) {
     SetForegroundWindow(window);
@@ -117,7 +118,7 @@ void openOverlay() {
         ReleaseDC(nullptr, screen);
         return;
     }
-    g_overlay = std::make_unique<OverlaySession>(window, screen);
+    g_overlay.emplace(window, screen);
     // Half a second for the tray menu to vanish from the screen before it is copied.
     Sleep(500);
     BitBlt(g_overlay->canvasDc(), 0, 0, g_screen.width, g_screen.height, screen, 0, 0, SRCCOPY);
@@ -127,8 +128,11 @@ void openOverlay() {
 }
 
 void closeOverlay() {
-    // Moved out first: destroying the window sends messages that must see no overlay.
-    std::unique_ptr<OverlaySession> closing = std::move(g_overlay);
+    if (!g_overlay) return;
+    HWND window = g_overlay->window();
+    // Released first, so messages sent while the window goes find no overlay.
+    g_overlay.reset();
+    DestroyWindow(window);
 }
 
 HWND overlayWindow() {

@@ -5,8 +5,7 @@
 
 #include <commdlg.h>
 
-#include <cstdint>
-#include <vector>
+#include <cstddef>
 
 namespace {
 
@@ -36,6 +35,20 @@ class TopmostDialogs {
     HHOOK hook_;
 };
 
+class HeapBuffer {
+  public:
+    explicit HeapBuffer(std::size_t size) : data_(HeapAlloc(GetProcessHeap(), 0, size)) {}
+    ~HeapBuffer() {
+        if (data_) HeapFree(GetProcessHeap(), 0, data_);
+    }
+    HeapBuffer(const HeapBuffer&) = delete;
+    HeapBuffer& operator=(const HeapBuffer&) = delete;
+    void* data() const { return data_; }
+
+  private:
+    void* data_;
+};
+
 bool askFileName() {
     static constexpr wchar_t filter[] = L"图片文件是：(*.bmp)\0*.bmp\0所有文件格式：(*.*)\0*.*\0";
     g_saveDialog.lpstrFilter = filter;
@@ -46,11 +59,16 @@ bool askFileName() {
     return GetSaveFileNameW(&g_saveDialog) != FALSE;
 }
 
-// Copies what the overlay window shows, at the screen size of this moment, into
-// 24-bit bottom-up rows and writes them.
-bool writeOverlayPicture(HWND overlay, HDC windowDc) {
-    // Parts the dialog covered are repainted from the Canvas before they are read.
-    UpdateWindow(overlay);
+void reportSaveFailure() {
+    // No owner to change; topmost so it is not hidden behind the overlay.
+    MessageBoxW(nullptr, L"保存失败", L"提示信息", MB_OK | MB_TOPMOST);
+}
+
+} // namespace
+
+bool writeWindowPicture(HWND window, HDC windowDc, const wchar_t* path) {
+    // Parts a dialog covered are repainted before they are read.
+    UpdateWindow(window);
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     HDC memory = CreateCompatibleDC(windowDc);
@@ -61,31 +79,23 @@ bool writeOverlayPicture(HWND overlay, HDC windowDc) {
     BITMAPINFO request = {};
     request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     request.bmiHeader.biWidth = width;
-    request.bmiHeader.biHeight = height;
+    request.bmiHeader.biHeight = height; // positive: bottom-up rows, as the file stores them
     request.bmiHeader.biPlanes = 1;
     request.bmiHeader.biBitCount = 24;
     request.bmiHeader.biCompression = BI_RGB;
     const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    std::vector<std::uint8_t> pixels(stride * static_cast<std::size_t>(height));
-    const int rows = GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                               &request, DIB_RGB_COLORS);
-
+    HeapBuffer pixels(stride * static_cast<std::size_t>(height));
+    const int rows = pixels.data() ? GetDIBits(memory, bitmap, 0, static_cast<UINT>(height),
+                                               pixels.data(), &request, DIB_RGB_COLORS)
+                                   : 0;
     SelectObject(memory, original);
     DeleteObject(bitmap);
     DeleteDC(memory);
     if (rows != height) return false;
 
     const tovrel::BitmapShape shape = {0, width, height, 3 * width, 1, 3, nullptr};
-    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(g_fileName), shape, pixels.data()) !=
-           0;
+    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels.data()) != 0;
 }
-
-void reportSaveFailure() {
-    // No owner to change; topmost so it is not hidden behind the overlay.
-    MessageBoxW(nullptr, L"保存失败", L"提示信息", MB_OK | MB_TOPMOST);
-}
-
-} // namespace
 
 void initSaveDialogRecord(HWND owner) {
     g_saveDialog = {};
@@ -108,5 +118,6 @@ void saveCanvasAsBmp() {
     }
     // The overlay may have been closed from the tray while the dialog was open.
     HWND overlay = overlayWindow();
-    if (!overlay || !writeOverlayPicture(overlay, overlayWindowDc())) reportSaveFailure();
+    if (!overlay || !writeWindowPicture(overlay, overlayWindowDc(), g_fileName))
+        reportSaveFailure();
 }
