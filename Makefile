@@ -24,7 +24,7 @@ run: mingw
 bench: native mingw
 	build/native/bench/stroke_bench
 	build/native/bench/bmp_bench
-	scripts/with-wine scripts/wine-run build/mingw/tests/win/gdi_bench.exe
+	scripts/with-wine sh -c "scripts/wine-run build/mingw/bench/gdi_bench.exe && scripts/wine-run build/mingw/bench/save_bench.exe"
 
 soak: mingw
 	scripts/with-wine ctest --preset mingw -L soak-full

@@ -1,0 +1,55 @@
+// One rectangle rubber-band step through the GDI adapter against the floor the
+// design sets: one plain full-screen BitBlt from a memory DC to a window DC.
+#include "gdi_surface.h"
+#include "stroke_engine.h"
+#include "win_timing.h"
+
+#include <cstdio>
+
+int main() {
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, width,
+                                  height, nullptr, nullptr, nullptr, nullptr);
+    HDC screen = GetDC(nullptr);
+    HDC windowDc = GetDC(window);
+    HDC canvasDc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ original = SelectObject(canvasDc, bitmap);
+    BitBlt(canvasDc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SetBkMode(canvasDc, TRANSPARENT);
+
+    GdiPlatform platform;
+    GdiSurface canvas(canvasDc), windowSurface(windowDc);
+    tovrel::DrawingSettings settings;
+    settings.tool = tovrel::ToolRectangle;
+    tovrel::DragState drag;
+    double step = 0, copy = 0;
+    {
+        tovrel::StrokeEngine engine(settings, drag,
+                                    {platform, canvas, windowSurface, width, height});
+        SetCursorPos(width / 4, height / 4);
+        engine.onLeftButtonDown();
+        auto [s, c] = medianPerCall(
+            9, 40,
+            [&](int i) {
+                engine.onMouseMove(MK_LBUTTON, static_cast<std::uint16_t>(width / 2 + i % 200),
+                                   static_cast<std::uint16_t>(height / 2 + i % 150));
+            },
+            [&](int) { BitBlt(windowDc, 0, 0, width, height, canvasDc, 0, 0, SRCCOPY); });
+        step = s;
+        copy = c;
+    }
+    GdiFlush();
+    std::printf("rubber-band step through GDI: %.3f ms, full-screen BitBlt: %.3f ms (%dx%d)\n",
+                step * 1e3, copy * 1e3, width, height);
+    std::printf("ratio step/copy: %.3f\n", step / copy);
+
+    SelectObject(canvasDc, original);
+    DeleteObject(bitmap);
+    DeleteDC(canvasDc);
+    ReleaseDC(window, windowDc);
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(window);
+    return 0;
+}
