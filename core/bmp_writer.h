@@ -16,9 +16,13 @@ struct BitmapShape {
     void* bmBits;
 };
 
-// pixels: bmHeight bottom-up rows, each padded to a multiple of 4 bytes.
-// Returns 1 when the whole file is safely in place at path, 0 otherwise; on
-// failure an existing file at path is left as it was.
+// path: UTF-16, NUL-terminated. pixels: bmHeight bottom-up rows of bmBitsPixel x bmWidth
+// bytes, each padded to a multiple of 4 bytes; they go to the file unchanged in one write.
+// The file is built in a temporary beside path, flushed, and then replaces path in one step.
+// Returns 1 when the whole file is safely in place at path, 0 otherwise; on failure no
+// temporary is left and an existing file at path is left as it was. A shape with width or
+// height <= 0, bmBitsPixel 0 or above 8191 (the header's 16-bit bits-per-pixel field), or a
+// file larger than the 32-bit size field can hold, returns 0 before anything is created.
 int writeBmp(const char16_t* path, const BitmapShape& shape, const void* pixels);
 
 } // namespace tovrel

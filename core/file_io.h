@@ -1,35 +1,46 @@
-// The file operations the drawing core needs: build a new file beside its target and then
-// put it in the target's place in one step. Two implementations are chosen at build time:
-// file_win32.cpp (CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW) and file_posix.cpp
-// (open, write, fsync, rename).
+// Builds a new file beside its target and then puts it in the target's place in
+// one step, so a failed save never costs the file that was there. Implemented by
+// file_win32.cpp (CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW) and
+// file_posix.cpp (open, write, fsync, rename).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <memory>
 
 namespace tovrel {
 
 class ReplacingFile {
   public:
-    // Creates a new, empty temporary file in the folder of target (UTF-16 path) under a name
-    // no other save is using. Check isOpen() afterwards.
+    // Creates a new, empty temporary in the folder of target (a UTF-16 path) under a
+    // name no other save is using. Check isOpen() afterwards.
     explicit ReplacingFile(const char16_t* target);
     // Abandons the temporary unless commit() succeeded: closes it and deletes it.
     ~ReplacingFile();
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-    bool isOpen() const;
-    // Appends all size bytes; false if the platform reported an error or wrote fewer bytes.
-    // A partial write is continued from where it stopped; nothing else splits the data.
+    bool isOpen() const { return handle_ != kNoHandle; }
+    // Appends all size bytes; false if the platform reported an error. A partial
+    // write is continued from where it stopped; nothing else splits the data.
     bool writeAll(const void* data, std::uint64_t size);
-    // Flushes the temporary to disk, closes it and moves it over target, replacing an existing
-    // file atomically. On false the temporary is gone and target is as it was.
+    // Flushes the temporary, closes it and moves it over the target, replacing an
+    // existing file atomically. On false the temporary is gone and the target is as it was.
     bool commit();
 
   private:
-    struct Impl;
-    std::unique_ptr<Impl> impl_;
+#ifdef _WIN32
+    using PathChar = wchar_t;
+#else
+    using PathChar = char; // UTF-8
+#endif
+    // Longer paths are refused; fixed buffers keep the program free of a heap string library.
+    static constexpr std::size_t kPathCapacity = 1024;
+    static constexpr std::intptr_t kNoHandle = -1; // also INVALID_HANDLE_VALUE
+
+    std::intptr_t handle_ = kNoHandle; // a file descriptor or a HANDLE
+    bool committed_ = false;
+    PathChar target_[kPathCapacity] = {};
+    PathChar temp_[kPathCapacity] = {};
 };
 
 } // namespace tovrel

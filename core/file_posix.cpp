@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <string>
 
 #include <fcntl.h>
@@ -46,48 +47,47 @@ std::string toUtf8(const char16_t* in) {
 
 std::atomic<unsigned> tempCounter{0};
 
+// Copies text into out, terminated; false when it does not fit.
+bool copyPath(const std::string& text, char* out, std::size_t capacity) {
+    if (text.empty() || text.size() >= capacity) return false;
+    std::memcpy(out, text.c_str(), text.size() + 1);
+    return true;
+}
+
 } // namespace
 
-struct ReplacingFile::Impl {
-    std::string target;
-    std::string temp;
-    int fd = -1;
-    bool committed = false;
-};
-
-ReplacingFile::ReplacingFile(const char16_t* target) : impl_(std::make_unique<Impl>()) {
-    impl_->target = toUtf8(target);
-    if (impl_->target.empty()) return;
+ReplacingFile::ReplacingFile(const char16_t* target) {
+    const std::string path = toUtf8(target);
+    if (!copyPath(path, target_, kPathCapacity)) return;
     // A file the caller may not write is not replaced either, as on Windows, where MoveFileExW
     // refuses to replace a read-only file.
-    if (::access(impl_->target.c_str(), F_OK) == 0 && ::access(impl_->target.c_str(), W_OK) != 0)
-        return;
-    const std::string stem = impl_->target + ".tmp" + std::to_string(::getpid()) + "-";
-    for (int attempt = 0; attempt < 100 && impl_->fd < 0; ++attempt) {
-        std::string name = stem + std::to_string(tempCounter.fetch_add(1));
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (::access(target_, F_OK) == 0 && ::access(target_, W_OK) != 0) return;
+    const std::string stem = path + ".tmp" + std::to_string(::getpid()) + "-";
+    for (int attempt = 0; attempt < 100 && !isOpen(); ++attempt) {
+        const std::string name = stem + std::to_string(tempCounter.fetch_add(1));
+        if (!copyPath(name, temp_, kPathCapacity)) return;
+        const int fd = ::open(temp_, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            impl_->fd = fd;
-            impl_->temp = std::move(name);
-        } else if (errno != EEXIST) {
-            return;
+            handle_ = fd;
+        } else {
+            temp_[0] = 0;
+            if (errno != EEXIST) return;
         }
     }
 }
 
 ReplacingFile::~ReplacingFile() {
-    if (impl_->fd >= 0) ::close(impl_->fd);
-    if (!impl_->temp.empty() && !impl_->committed) ::unlink(impl_->temp.c_str());
+    if (isOpen()) ::close(static_cast<int>(handle_));
+    if (temp_[0] != 0 && !committed_) ::unlink(temp_);
 }
 
-bool ReplacingFile::isOpen() const { return impl_->fd >= 0; }
-
 bool ReplacingFile::writeAll(const void* data, std::uint64_t size) {
-    if (impl_->fd < 0) return false;
+    if (!isOpen()) return false;
     const char* at = static_cast<const char*>(data);
     while (size > 0) {
         // Linux moves at most 0x7FFFF000 bytes per call; the rest follows as a partial write.
-        const ssize_t n = ::write(impl_->fd, at, std::min<std::uint64_t>(size, SSIZE_MAX));
+        const ssize_t n =
+            ::write(static_cast<int>(handle_), at, std::min<std::uint64_t>(size, SSIZE_MAX));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         at += n;
@@ -97,19 +97,20 @@ bool ReplacingFile::writeAll(const void* data, std::uint64_t size) {
 }
 
 bool ReplacingFile::commit() {
-    if (impl_->fd < 0) return false;
-    const bool flushed = ::fsync(impl_->fd) == 0;
-    const bool closed = ::close(impl_->fd) == 0;
-    impl_->fd = -1;
-    if (!flushed || !closed || ::rename(impl_->temp.c_str(), impl_->target.c_str()) != 0)
+    if (!isOpen()) return false;
+    const bool flushed = ::fsync(static_cast<int>(handle_)) == 0;
+    const bool closed = ::close(static_cast<int>(handle_)) == 0;
+    handle_ = kNoHandle;
+    if (!flushed || !closed || ::rename(temp_, target_) != 0)
         return false; // the destructor removes the temporary
-    impl_->committed = true;
+    committed_ = true;
     // Make the rename itself durable. The target is already replaced, so a failure here cannot
     // be undone and is not reported.
-    const std::string::size_type slash = impl_->target.rfind('/');
+    const std::string target = target_;
+    const std::string::size_type slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? std::string(".")
                                : slash == 0               ? std::string("/")
-                                                          : impl_->target.substr(0, slash);
+                                                          : target.substr(0, slash);
     const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);

@@ -1,10 +1,6 @@
 // ReplacingFile over KERNEL32: CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW.
 #include "file_io.h"
 
-#include <algorithm>
-#include <atomic>
-#include <string>
-
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
@@ -13,74 +9,104 @@
 #endif
 #include <windows.h>
 
+#include <cwchar>
+
 namespace tovrel {
 namespace {
 
-std::atomic<unsigned long> tempCounter{0};
+volatile LONG g_tempCounter = 0;
 
-bool startsWith(const std::wstring& s, const wchar_t* prefix) { return s.rfind(prefix, 0) == 0; }
+HANDLE asHandle(std::intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
 
-// The temporary's name is longer than the target's; a target close to MAX_PATH would make it
-// too long for the plain form, so such paths use the extended-length form, which needs a
-// full path.
-std::wstring extendedIfLong(const std::wstring& full, std::size_t longest) {
-    if (longest < MAX_PATH || startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\"))
-        return full;
-    if (startsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
+// Appends text at out[length], keeping a terminator; false when it does not fit.
+bool append(wchar_t* out, std::size_t capacity, std::size_t& length, const wchar_t* text) {
+    for (; *text != 0; ++text) {
+        if (length + 1 >= capacity) return false;
+        out[length++] = *text;
+    }
+    out[length] = 0;
+    return true;
+}
+
+bool appendNumber(wchar_t* out, std::size_t capacity, std::size_t& length, unsigned long value) {
+    wchar_t digits[12] = {};
+    int at = 11;
+    do {
+        digits[--at] = static_cast<wchar_t>(L'0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return append(out, capacity, length, digits + at);
+}
+
+bool startsWith(const wchar_t* text, const wchar_t* prefix) {
+    return std::wcsncmp(text, prefix, std::wcslen(prefix)) == 0;
+}
+
+// The temporary's name is longer than the target's; near MAX_PATH only the
+// extended-length form, which needs a full path, can name both.
+bool fullPath(const wchar_t* path, wchar_t* out, std::size_t capacity) {
+    wchar_t full[1024];
+    const DWORD n = GetFullPathNameW(path, 1024, full, nullptr);
+    if (n == 0 || n >= 1024) return false;
+    std::size_t length = 0;
+    out[0] = 0;
+    if (n + 40 < MAX_PATH || startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\"))
+        return append(out, capacity, length, full);
+    if (startsWith(full, L"\\\\"))
+        return append(out, capacity, length, L"\\\\?\\UNC\\") &&
+               append(out, capacity, length, full + 2);
+    return append(out, capacity, length, L"\\\\?\\") && append(out, capacity, length, full);
 }
 
 } // namespace
 
-struct ReplacingFile::Impl {
-    std::wstring target;
-    std::wstring temp;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    bool committed = false;
-};
+ReplacingFile::ReplacingFile(const char16_t* target) {
+    const auto* path = reinterpret_cast<const wchar_t*>(target);
+    if (path[0] == 0 || !fullPath(path, target_, kPathCapacity)) return;
+    // A read-only file is not replaced. Windows' MoveFileExW refuses it anyway; Wine's does not.
+    const DWORD attributes = GetFileAttributesW(target_);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
+        return;
 
-ReplacingFile::ReplacingFile(const char16_t* target) : impl_(std::make_unique<Impl>()) {
-    std::wstring path;
-    for (; *target != 0; ++target) path += static_cast<wchar_t>(*target);
-    if (path.empty()) return;
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.resize(n);
-        n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    }
-    if (n == 0 || n >= full.size()) return;
-    full.resize(n);
-
-    const std::wstring suffix = L".tmp" + std::to_wstring(GetCurrentProcessId()) + L"-";
-    for (int attempt = 0; attempt < 100 && impl_->handle == INVALID_HANDLE_VALUE; ++attempt) {
-        const std::wstring name = full + suffix + std::to_wstring(tempCounter.fetch_add(1));
-        impl_->target = extendedIfLong(full, name.size());
-        impl_->temp = extendedIfLong(name, name.size());
-        impl_->handle = CreateFileW(impl_->temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-        if (impl_->handle == INVALID_HANDLE_VALUE) {
+    for (int attempt = 0; attempt < 100 && !isOpen(); ++attempt) {
+        std::size_t length = 0;
+        temp_[0] = 0;
+        if (!append(temp_, kPathCapacity, length, target_) ||
+            !append(temp_, kPathCapacity, length, L".tmp") ||
+            !appendNumber(temp_, kPathCapacity, length, GetCurrentProcessId()) ||
+            !append(temp_, kPathCapacity, length, L"-") ||
+            !appendNumber(temp_, kPathCapacity, length,
+                          static_cast<unsigned long>(InterlockedIncrement(&g_tempCounter)))) {
+            temp_[0] = 0;
+            return;
+        }
+        HANDLE file = CreateFileW(temp_, GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            handle_ = reinterpret_cast<std::intptr_t>(file);
+        } else {
             const DWORD error = GetLastError();
-            impl_->temp.clear();
+            temp_[0] = 0;
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return;
         }
     }
 }
 
 ReplacingFile::~ReplacingFile() {
-    if (impl_->handle != INVALID_HANDLE_VALUE) CloseHandle(impl_->handle);
-    if (!impl_->temp.empty() && !impl_->committed) DeleteFileW(impl_->temp.c_str());
+    if (isOpen()) CloseHandle(asHandle(handle_));
+    if (temp_[0] != 0 && !committed_) DeleteFileW(temp_);
 }
 
-bool ReplacingFile::isOpen() const { return impl_->handle != INVALID_HANDLE_VALUE; }
-
 bool ReplacingFile::writeAll(const void* data, std::uint64_t size) {
-    if (impl_->handle == INVALID_HANDLE_VALUE) return false;
+    if (!isOpen()) return false;
     const char* at = static_cast<const char*>(data);
     while (size > 0) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::uint64_t>(size, 0xFFFFFFFFu));
+        const DWORD chunk = size > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<DWORD>(size);
         DWORD written = 0;
-        if (!WriteFile(impl_->handle, at, chunk, &written, nullptr) || written == 0) return false;
+        if (!WriteFile(asHandle(handle_), at, chunk, &written, nullptr) || written == 0)
+            return false;
         at += written;
         size -= written;
     }
@@ -88,15 +114,14 @@ bool ReplacingFile::writeAll(const void* data, std::uint64_t size) {
 }
 
 bool ReplacingFile::commit() {
-    if (impl_->handle == INVALID_HANDLE_VALUE) return false;
-    const bool flushed = FlushFileBuffers(impl_->handle) != 0;
-    const bool closed = CloseHandle(impl_->handle) != 0;
-    impl_->handle = INVALID_HANDLE_VALUE;
+    if (!isOpen()) return false;
+    const bool flushed = FlushFileBuffers(asHandle(handle_)) != 0;
+    const bool closed = CloseHandle(asHandle(handle_)) != 0;
+    handle_ = kNoHandle;
     if (!flushed || !closed ||
-        !MoveFileExW(impl_->temp.c_str(), impl_->target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        !MoveFileExW(temp_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return false; // the destructor deletes the temporary
-    impl_->committed = true;
+    committed_ = true;
     return true;
 }
 
