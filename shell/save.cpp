@@ -114,10 +114,13 @@ void saveCanvasAsBmp() {
     if (!askFileName()) {
         // A cancel leaves no extended error and is not a failure.
         if (CommDlgExtendedError() != 0) reportSaveFailure();
+        if (HWND stillOpen = overlayWindow()) SetForegroundWindow(stillOpen);
         return;
     }
     // The overlay may have been closed from the tray while the dialog was open.
     HWND overlay = overlayWindow();
     if (!overlay || !writeWindowPicture(overlay, overlayWindowDc(), g_fileName))
         reportSaveFailure();
+    // The dialog handed activation to its hidden owner; Esc must reach the overlay again.
+    if (HWND stillOpen = overlayWindow()) SetForegroundWindow(stillOpen);
 }
