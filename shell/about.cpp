@@ -8,13 +8,11 @@
 
 namespace {
 
-// Opened on a click; deliberately not read back from the link's text.
-constexpr wchar_t kAuthorPage[] = L"https://tovrel.example.org/";
-
 void onNotify(WPARAM control, LPARAM header) {
     const auto* link = reinterpret_cast<const NMLINK*>(header);
     if (control == IDC_AUTHOR_LINK && link->hdr.code == NM_CLICK && link->item.iLink == 0)
-        ShellExecuteW(nullptr, L"open", kAuthorPage, nullptr, nullptr, SW_SHOW);
+        // The address is the program's own constant, never read back from the link.
+        ShellExecuteW(nullptr, L"open", AUTHOR_URL, nullptr, nullptr, SW_SHOW);
 }
 
 INT_PTR CALLBACK aboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
