@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Checks Tovrel.exe from the outside, on the build host: it imports only Windows' own DLLs,
-and its resource section carries the icon, dialogs, version block and manifest the program
+"""Checks Tovrel.exe from the outside, on the build host: it is small and hardened, imports
+only Windows' own DLLs, and its resource section carries the icon, dialogs, version block and manifest the program
 and the shell rely on.
 
 Usage: check_exe.py OBJDUMP EXE. Prints every failed check; exits 1 if there was one.
@@ -241,6 +241,15 @@ def check_manifest(resources):
           "dpiAwareness is not PerMonitorV2, PerMonitor")
 
 
+def check_footprint(pe):
+    """Small, and hardened: ASLR with high entropy, and DEP."""
+    check(len(pe) <= 150 * 1024, f"the exe is {len(pe)} bytes, over 150 KiB")
+    optional = struct.unpack_from("<I", pe, 0x3C)[0] + 24
+    flags = struct.unpack_from("<H", pe, optional + 70)[0]
+    for bit, name in ((0x20, "HIGH_ENTROPY_VA"), (0x40, "DYNAMIC_BASE"), (0x100, "NX_COMPAT")):
+        check(flags & bit, f"{name} is not set (DllCharacteristics {flags:#x})")
+
+
 def main():
     objdump, exe = sys.argv[1:3]
     dlls = imported_dlls(objdump, exe)
@@ -248,7 +257,9 @@ def main():
     for dll in dlls:
         check(is_system_dll(dll), f"imports {dll}, which is not a Windows system DLL")
     with open(exe, "rb") as f:
-        resources = read_resources(f.read())
+        pe = f.read()
+    check_footprint(pe)
+    resources = read_resources(pe)
     for part in (check_icon, check_dialogs, check_version, check_manifest):
         try:
             part(resources)
@@ -256,7 +267,7 @@ def main():
             failures.append(f"{part.__name__}: {error!r}")
     for message in failures:
         print("FAIL:", message)
-    print(f"{exe}: {len(dlls)} imports, {len(resources)} resources, {len(failures)} failures")
+    print(f"{exe}: {len(pe)} bytes, {len(dlls)} imports, {len(resources)} resources, {len(failures)} failures")
     return 1 if failures else 0
 
 
