@@ -60,7 +60,9 @@ bool askFileName() {
 }
 
 void reportSaveFailure() {
-    // No owner to change; topmost so it is not hidden behind the overlay.
+    // No owner to change; topmost so it is not hidden behind the overlay. Wine ignores
+    // MB_TOPMOST, so the box is also made topmost as it activates.
+    TopmostDialogs topmost;
     MessageBoxW(nullptr, L"保存失败", L"提示信息", MB_OK | MB_TOPMOST);
 }
 

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
-using namespace driver;
+using namespace dialog_support;
 
 namespace {
 
