@@ -149,7 +149,8 @@ int wmain(int argc, wchar_t** argv) {
     openOverlayMenu();
     pressKey(VK_UP); // the last item saves
     pressKey(VK_RETURN);
-    HWND dialog = waitForDialog(tovrel.id(), nullptr);
+    HWND dialog = nullptr;
+    waitUntil([&] { return (dialog = captionedDialog(tovrel.id(), nullptr)) != nullptr; });
     if (!step(dialog != nullptr, "save dialog open")) return 1;
     typeText(saved);
     pressKey(VK_RETURN);
