@@ -15,6 +15,10 @@ void GdiSurface::MoveToEx(int x, int y) {
 }
 
 void GdiSurface::LineTo(int x, int y) {
+    // A line ending where it starts is empty, but Wine paints a wide pen's round cap there; the
+    // rubber band's first removal pass, from the start to itself, would leave that dot inverted.
+    POINT current{};
+    if (::GetCurrentPositionEx(dc_, &current) && current.x == x && current.y == y) return;
     ::LineTo(dc_, x, y);
 }
 
