@@ -55,7 +55,8 @@ class OverlaySession {
     tovrel::StrokeEngine engine_;
 };
 
-// In place, not on the heap: the program carries no allocator of its own.
+// Held in place rather than on the heap, which keeps the throwing operator new
+// of the C++ runtime out of the program.
 std::optional<OverlaySession> g_overlay;
 
 void bringToFront(HWND window) {
