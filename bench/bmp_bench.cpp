@@ -3,7 +3,7 @@
 // Prints writeBmp's time over the raw time; the aim is at most 1.2.
 #include "bmp_writer.h"
 
-#include <benchmark/benchmark.h>
+#include "ratio_bench.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,21 +20,15 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using ratio_bench::median;
+using ratio_bench::seconds;
+
 constexpr int kWidth = 1920, kHeight = 1080, kStride = 5760;
 constexpr std::size_t kPixelBytes = std::size_t{kStride} * kHeight;
 constexpr std::size_t kFileBytes = 54 + kPixelBytes;
 
 fs::path folder;
 std::vector<unsigned char> buffer(kFileBytes, 0x5A);
-
-double seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double median(std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
 
 // The two are timed in alternation, so that a change in the disk's pace during the run
 // touches both alike; the first of a pair alternates too. Medians keep a stray slow fsync
@@ -69,32 +63,18 @@ void writeBmpAgainstRawWrite(benchmark::State& state) {
     state.counters["ratio"] = median(bmp) / median(raw);
 }
 
-// Keeps the ratio counter for the line printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.counters.count("ratio") != 0) ratio = r.counters.at("ratio");
-    }
-    double ratio = 0;
-};
-
 } // namespace
 
 BENCHMARK(writeBmpAgainstRawWrite)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
     std::string dir = (fs::temp_directory_path() / "bmp_bench.XXXXXX").string();
     if (::mkdtemp(dir.data()) == nullptr) return 1;
     folder = dir;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double ratio = ratio_bench::runBenchmarks(&argc, argv);
     fs::remove_all(folder);
     std::fflush(stderr);
     std::printf("writeBmp / raw write+fsync of %zu bytes (medians): %.3f (aim: at most 1.2)\n",
-                kFileBytes, reporter.ratio);
-    benchmark::Shutdown();
+                kFileBytes, ratio);
     return 0;
 }

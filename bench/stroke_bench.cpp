@@ -4,7 +4,7 @@
 #include "raster_surface.h"
 #include "stroke_engine.h"
 
-#include <benchmark/benchmark.h>
+#include "ratio_bench.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,19 +13,13 @@
 
 namespace {
 
+using ratio_bench::median;
+using ratio_bench::seconds;
+
 using tovrel::test::RasterPlatform;
 using tovrel::test::RasterSurface;
 
 constexpr int kWidth = 1920, kHeight = 1080;
-
-double seconds(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-double median(std::vector<double> v) {
-    std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
-    return v[v.size() / 2];
-}
 
 // Step and copy alternate, and which goes first alternates too, so a change in the
 // machine's pace touches both alike; medians keep a stray slow run from deciding.
@@ -65,17 +59,6 @@ void rectangleStepAgainstFrameCopy(benchmark::State& state) {
     state.counters["ratio"] = median(step) / median(copy);
 }
 
-// Keeps the ratio counter for the line printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-  public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& r : runs)
-            if (r.counters.count("ratio") != 0) ratio = r.counters.at("ratio");
-    }
-    double ratio = 0;
-};
-
 } // namespace
 
 BENCHMARK(rectangleStepAgainstFrameCopy)
@@ -84,12 +67,9 @@ BENCHMARK(rectangleStepAgainstFrameCopy)
     ->MinTime(1.0);
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    const double ratio = ratio_bench::runBenchmarks(&argc, argv);
     std::fflush(stderr);
     std::printf("rectangle step / frame copy of %dx%d (medians): %.3f (aim: at most 1.15)\n",
-                kWidth, kHeight, reporter.ratio);
-    benchmark::Shutdown();
+                kWidth, kHeight, ratio);
     return 0;
 }

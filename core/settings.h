@@ -91,28 +91,26 @@ struct MenuEntry {
 };
 
 inline constexpr MenuEntry kSeparator = {EntryKind::Separator, {}};
+inline constexpr MenuEntry kUndoEntry = {EntryKind::Command, {&kUndoItem, 1}};
+inline constexpr MenuEntry kToolEntries = {EntryKind::Commands, kToolItems};
+inline constexpr MenuEntry kWidthSubmenu = {EntryKind::Submenu, kWidthItems, u"宽度"};
+inline constexpr MenuEntry kColourSubmenu = {EntryKind::Submenu, kColourItems, u"颜色"};
 
 inline constexpr MenuEntry kTrayLayout[] = {
-    {EntryKind::Command, {&kUndoItem, 1}},
+    kUndoEntry,
     kSeparator,
-    {EntryKind::Commands, kToolItems},
+    kToolEntries,
     kSeparator,
-    {EntryKind::Submenu, kWidthItems, u"宽度"},
-    {EntryKind::Submenu, kColourItems, u"颜色"},
+    kWidthSubmenu,
+    kColourSubmenu,
     kSeparator,
     {EntryKind::Command, {&kAboutItem, 1}},
     {EntryKind::Command, {&kExitItem, 1}},
 };
 
 inline constexpr MenuEntry kOverlayLayout[] = {
-    {EntryKind::Command, {&kUndoItem, 1}},
-    kSeparator,
-    {EntryKind::Commands, kToolItems},
-    kSeparator,
-    {EntryKind::Submenu, kWidthItems, u"宽度"},
-    {EntryKind::Submenu, kColourItems, u"颜色"},
-    kSeparator,
-    {EntryKind::Command, {&kSaveItem, 1}},
+    kUndoEntry,    kSeparator,     kToolEntries, kSeparator,
+    kWidthSubmenu, kColourSubmenu, kSeparator,   {EntryKind::Command, {&kSaveItem, 1}},
 };
 
 enum class MenuKind { Tray, Overlay };
