@@ -1,16 +1,15 @@
 // The About box, seen from outside: its controls, the keys that close it or do not, and the
 // link, which must ask the shell to open the author's page.
-#include "dialog_support.h"
+#include "driver.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 
-using namespace dialog_support;
+using namespace driver;
 
 namespace {
 
-constexpr int kAboutItem = 8;
 constexpr int kLinkId = 1001;
 constexpr wchar_t kTitle[] = L"关于 Tovrel";
 constexpr wchar_t kAuthorPage[] = L"https://tovrel.example.org/";
@@ -105,9 +104,7 @@ class About : public ::testing::Test {
     }
 
     HWND openAbout() {
-        openTrayMenu(main_);
-        if (!waitForPopupMenu()) return nullptr;
-        chooseMenuItem(kAboutItem);
+        if (!chooseFromTray(main_, kAboutItem)) return nullptr;
         HWND box = nullptr;
         waitUntil([&] {
             box = captionedDialog(tovrel_.id(), kTitle);

@@ -2,18 +2,14 @@
 // dialog. Writes demo.bmp (the saved file) and demo-overlay.bmp (the screen) into the
 // folder given as the only argument.
 #include "bmp_writer.h"
-#include "dialog_support.h"
+#include "driver.h"
 
 #include <cmath>
 #include <cstdio>
 
-using namespace dialog_support;
+using namespace driver;
 
 namespace {
-
-// Overlay menu items by position: undo, five tools, width, colour, save.
-constexpr int kEllipse = 2, kPen = 3, kLine = 4, kArrow = 5, kColour = 7;
-constexpr int kRedInColours = 3;
 
 LRESULT CALLBACK pictureProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
@@ -59,15 +55,12 @@ HWND showTestPicture() {
 void openOverlayMenu() {
     clickAt({900, 120});
     waitForNoPopupMenu(100);
-    settleMouseAt({900, 120});
-    rightButton(true);
-    rightButton(false);
-    waitForPopupMenu();
+    rightClickMenu({900, 120});
 }
 
-void chooseTool(int item) {
+void choose(int item, std::optional<int> submenu = {}) {
     openOverlayMenu();
-    chooseMenuItem(item);
+    chooseMenuItem(item, submenu);
     waitForNoPopupMenu();
 }
 
@@ -93,39 +86,33 @@ int wmain(int argc, wchar_t** argv) {
     HWND main = tovrel.mainWindow();
     if (!step(main != nullptr, "Tovrel started")) return 1;
 
-    openTrayMenu(main);
-    waitForPopupMenu();
-    chooseMenuItem(1); // rectangle, from the tray: freezes the screen
-    std::optional<OverlayInfo> overlay;
-    waitUntil([&] { return (overlay = findOverlay(tovrel.id())).has_value() && overlay->topmost; });
+    // The rectangle, from the tray: freezes the screen.
+    const std::optional<OverlayInfo> overlay = openWithTool(tovrel, main, kRectangleItem);
     if (!step(overlay.has_value(), "screen frozen")) return 1;
     DestroyWindow(picture); // the overlay shows the frozen copy from now on
     clickAt({900, 120});    // a press without a move draws nothing
 
-    steadyDrag({140, 120}, {560, 400}, 30);
-    chooseTool(kEllipse);
-    steadyDrag({640, 140}, {1120, 440}, 30);
+    drag({140, 120}, {560, 400}, 30);
+    choose(kEllipseItem);
+    drag({640, 140}, {1120, 440}, 30);
 
-    openOverlayMenu();
-    pressKey(VK_DOWN, kColour + 1);
-    pressKey(VK_RIGHT); // opens the colours with the first selected
-    pressKey(VK_DOWN, kRedInColours);
-    pressKey(VK_RETURN);
-    waitForNoPopupMenu();
-    chooseTool(kPen);
-    settleMouseAt({180, 470});
-    leftButton(true);
+    choose(kRedItem, kColourMenu);
+    choose(kPenItem);
+    POINT at = {180, 470};
+    settleMouseAt(at);
+    leftButton(at, true);
     Sleep(100);
     for (int i = 0; i <= 120; ++i) {
         Sleep(8);
-        moveMouse(180 + i * 8, 470 + static_cast<int>(40 * std::sin(i / 9.0)));
+        at = {180 + i * 8, 470 + static_cast<int>(40 * std::sin(i / 9.0))};
+        moveMouse(at);
     }
-    leftButton(false);
+    leftButton(at, false);
 
-    chooseTool(kLine);
-    steadyDrag({140, 730}, {1140, 730}, 30);
-    chooseTool(kArrow);
-    steadyDrag({760, 620}, {980, 500}, 30);
+    choose(kLineItem);
+    drag({140, 730}, {1140, 730}, 30);
+    choose(kArrowItem);
+    drag({760, 620}, {980, 500}, 30);
     Sleep(300);
 
     const Screenshot shown = captureScreen();
@@ -147,20 +134,15 @@ int wmain(int argc, wchar_t** argv) {
          "overlay screenshot written");
 
     openOverlayMenu();
-    pressKey(VK_UP); // the last item saves
-    pressKey(VK_RETURN);
-    HWND dialog = nullptr;
-    waitUntil([&] { return (dialog = captionedDialog(tovrel.id(), nullptr)) != nullptr; });
-    if (!step(dialog != nullptr, "save dialog open")) return 1;
+    if (!step(chooseSave(tovrel.id()) != nullptr, "save dialog open")) return 1;
     typeText(saved);
     pressKey(VK_RETURN);
     const bool written = waitUntil([&] { return fileExists(saved); });
     step(written, "picture saved through the save dialog");
 
     pressKey(VK_ESCAPE);
-    openTrayMenu(main);
-    waitForPopupMenu();
-    chooseMenuItem(9); // exit
+    waitForNoOverlay(tovrel.id()); // else the tray's posted message would overtake the key
+    chooseFromTray(main, kExitItem);
     step(tovrel.waitForExit() == 0u, "Tovrel exited");
     return written ? 0 : 1;
 }

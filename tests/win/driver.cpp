@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <winternl.h>
 
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 namespace driver {
@@ -67,12 +69,15 @@ void send(INPUT input) {
     if (SendInput(1, &input, sizeof(input)) != 1) fail("SendInput");
 }
 
-void sendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
+void mouseAt(POINT at, DWORD buttons = 0) {
+    const LONG width = GetSystemMetrics(SM_CXSCREEN);
+    const LONG height = GetSystemMetrics(SM_CYSCREEN);
     INPUT input = {};
     input.type = INPUT_MOUSE;
-    input.mi.dx = dx;
-    input.mi.dy = dy;
-    input.mi.dwFlags = flags;
+    // Rounds up, so the normalised position maps back to exactly this pixel.
+    input.mi.dx = (at.x * 65536 + width - 1) / width;
+    input.mi.dy = (at.y * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
     send(input);
 }
 
@@ -90,6 +95,16 @@ bool isExtendedKey(WORD key) {
     case VK_DELETE: return true;
     default: return false;
     }
+}
+
+void sendKey(WORD virtualKey, bool down) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
+    input.ki.dwFlags =
+        (isExtendedKey(virtualKey) ? KEYEVENTF_EXTENDEDKEY : 0) | (down ? 0 : KEYEVENTF_KEYUP);
+    send(input);
 }
 
 // Wine's GDI handle table, one per process (the owner field stays 0): 0x10000 entries of
@@ -321,10 +336,24 @@ bool waitForNoPopupMenu(DWORD timeoutMs) {
     return waitUntil([] { return visiblePopupMenu() == nullptr; }, timeoutMs);
 }
 
-void chooseMenuItem(int index) {
-    // A freshly opened menu has no selection; the first Down selects the first item.
-    pressKey(VK_DOWN, index + 1);
+void chooseMenuItem(int index, std::optional<int> submenu) {
+    // A freshly opened menu has no selection; the first Down selects the first item. A
+    // submenu opened by key starts on its first item.
+    if (submenu) {
+        pressKey(VK_DOWN, *submenu + 1);
+        pressKey(VK_RIGHT);
+        pressKey(VK_DOWN, index);
+    } else {
+        pressKey(VK_DOWN, index + 1);
+    }
     pressKey(VK_RETURN);
+}
+
+bool chooseFromTray(HWND mainWindow, int index, std::optional<int> submenu) {
+    openTrayMenu(mainWindow);
+    if (!waitForPopupMenu()) return false;
+    chooseMenuItem(index, submenu);
+    return waitForNoPopupMenu();
 }
 
 bool trayIconExists(HWND window, UINT id) {
@@ -344,45 +373,106 @@ bool deleteTrayIcon(HWND window, UINT id) {
 }
 
 void pressKey(WORD virtualKey, int times) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = virtualKey;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(virtualKey, MAPVK_VK_TO_VSC));
-    const DWORD extended = isExtendedKey(virtualKey) ? KEYEVENTF_EXTENDEDKEY : 0;
     for (int i = 0; i < times; ++i) {
-        input.ki.dwFlags = extended;
+        sendKey(virtualKey, true);
+        sendKey(virtualKey, false);
+    }
+}
+
+void pressAltF4() {
+    sendKey(VK_MENU, true);
+    pressKey(VK_F4);
+    sendKey(VK_MENU, false);
+}
+
+void typeText(const std::wstring& text) {
+    for (wchar_t ch : text) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wScan = ch;
+        input.ki.dwFlags = KEYEVENTF_UNICODE;
         send(input);
-        input.ki.dwFlags = extended | KEYEVENTF_KEYUP;
+        input.ki.dwFlags |= KEYEVENTF_KEYUP;
         send(input);
     }
 }
 
-void moveMouse(int x, int y) {
-    const LONG cx = GetSystemMetrics(SM_CXSCREEN);
-    const LONG cy = GetSystemMetrics(SM_CYSCREEN);
-    // Rounds up, so the normalised position maps back to exactly this pixel.
-    sendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, (x * 65536 + cx - 1) / cx,
-              (y * 65536 + cy - 1) / cy);
+void moveMouse(POINT at) {
+    mouseAt(at);
 }
 
-void leftButton(bool down) {
-    sendMouse(down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
+void leftButton(POINT at, bool down) {
+    mouseAt(at, down ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP);
 }
 
-void rightButton(bool down) {
-    sendMouse(down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+void rightButton(POINT at, bool down) {
+    mouseAt(at, down ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_RIGHTUP);
+}
+
+// Under Wine's virtual desktop the X server reports each move, and each window mapped under the
+// pointer, to the process whose window is there, which passes it on as a move of its own when
+// it next waits for messages: late, it puts the cursor back where it was. Two round trips to
+// that thread let it pass them on, and a second move puts the cursor right again; then it has
+// arrived once it stays put.
+bool settleMouseAt(POINT at) {
+    const auto flushWindowUnder = [at] {
+        for (int i = 0; i < 2; ++i)
+            SendMessageTimeoutW(WindowFromPoint(at), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                nullptr);
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int i = 0; i < 2; ++i) {
+            mouseAt(at);
+            Sleep(10);
+            flushWindowUnder();
+        }
+        ULONGLONG arrived = 0;
+        if (waitUntil(
+                [&] {
+                    POINT cursor = {};
+                    GetCursorPos(&cursor);
+                    if (cursor.x != at.x || cursor.y != at.y)
+                        arrived = 0;
+                    else if (arrived == 0)
+                        arrived = GetTickCount64();
+                    return arrived != 0 && GetTickCount64() - arrived >= 150;
+                },
+                1500))
+            return true;
+    }
+    return false;
 }
 
 void drag(POINT from, POINT to, int steps) {
-    moveMouse(from.x, from.y);
-    leftButton(true);
+    // The program reads the cursor when it takes the press, so nothing moves until it has.
+    settleMouseAt(from);
+    leftButton(from, true);
+    Sleep(150);
     for (int i = 1; i <= steps; ++i) {
         // Spaced out so the program gets moves to handle rather than one merged move.
-        Sleep(10);
-        moveMouse(from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps);
+        Sleep(15);
+        mouseAt({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
     }
-    Sleep(10);
-    leftButton(false);
+    settleMouseAt(to);
+    leftButton(to, false);
+}
+
+void clickAt(POINT at) {
+    settleMouseAt(at);
+    leftButton(at, true);
+    Sleep(20);
+    leftButton(at, false);
+}
+
+void click(HWND window) {
+    clickAt(centreOf(window));
+}
+
+HWND rightClickMenu(POINT at) {
+    settleMouseAt(at);
+    rightButton(at, true);
+    rightButton(at, false);
+    return waitForPopupMenu();
 }
 
 Screenshot captureScreen() {
@@ -411,6 +501,20 @@ Screenshot captureScreen() {
     for (std::uint32_t& pixel : shot.pixels)
         pixel &= 0x00FFFFFF;
     return shot;
+}
+
+Screenshot waitForScreen(const std::function<bool(const Screenshot&)>& check, DWORD timeoutMs) {
+    Screenshot shot;
+    waitUntil([&] { return check(shot = captureScreen()); }, timeoutMs);
+    return shot;
+}
+
+int countPixels(const Screenshot& shot, int x0, int y0, int x1, int y1, std::uint32_t colour) {
+    int found = 0;
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            found += shot.at(x, y) == colour;
+    return found;
 }
 
 PatternWindow::PatternWindow() {
@@ -459,6 +563,133 @@ std::optional<OverlayInfo> findOverlay(DWORD processId) {
         return overlay;
     }
     return std::nullopt;
+}
+
+std::optional<OverlayInfo> waitForOverlay(DWORD processId, DWORD timeoutMs) {
+    std::optional<OverlayInfo> overlay;
+    waitUntil(
+        [&] {
+            overlay = findOverlay(processId);
+            return overlay && overlay->topmost && isInFront(overlay->window);
+        },
+        timeoutMs);
+    return overlay;
+}
+
+bool waitForNoOverlay(DWORD processId, DWORD timeoutMs) {
+    return waitUntil([&] { return !findOverlay(processId); }, timeoutMs);
+}
+
+std::optional<OverlayInfo> openWithTool(const Program& program, HWND mainWindow, int tool) {
+    if (!chooseFromTray(mainWindow, tool)) return std::nullopt;
+    return waitForOverlay(program.id());
+}
+
+std::wstring windowText(HWND window) {
+    // WM_GETTEXT crosses processes; GetWindowTextW would not ask another process's controls.
+    wchar_t text[512] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                        2000, nullptr);
+    return text;
+}
+
+std::vector<HWND> childWindows(HWND parent) {
+    std::vector<HWND> children;
+    for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        children.push_back(child);
+    return children;
+}
+
+HWND captionedDialog(DWORD processId, const wchar_t* title) {
+    for (HWND window : topWindows(L"#32770", processId)) {
+        const LONG style = GetWindowLongW(window, GWL_STYLE);
+        if (IsWindowVisible(window) && (style & WS_CAPTION) == WS_CAPTION &&
+            (!title || windowText(window) == title))
+            return window;
+    }
+    return nullptr;
+}
+
+POINT centreOf(HWND window) {
+    RECT rect = {};
+    GetWindowRect(window, &rect);
+    return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+bool isInFront(HWND window) {
+    HWND hit = WindowFromPoint(centreOf(window));
+    return hit && GetAncestor(hit, GA_ROOT) == window;
+}
+
+bool comesToFront(HWND window) {
+    return waitUntil([window] { return isInFront(window); }, 2000);
+}
+
+HWND chooseSave(DWORD processId) {
+    pressKey(VK_UP);
+    pressKey(VK_RETURN);
+    HWND dialog = nullptr;
+    waitUntil([&] {
+        dialog = captionedDialog(processId, nullptr);
+        return dialog && GetDlgItem(dialog, kFileTypeCombo) && GetForegroundWindow() == dialog;
+    });
+    return dialog;
+}
+
+std::wstring programFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring folder = path;
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::uint64_t fileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+    return std::uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+}
+
+std::vector<std::uint8_t> readFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool writeFile(const std::wstring& path, const void* data, size_t size) {
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return out.good();
+}
+
+bool anyFileMatches(const std::wstring& pattern) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    FindClose(search);
+    return true;
+}
+
+std::optional<Screenshot> decodeBmp(const std::vector<std::uint8_t>& bytes) {
+    if (bytes.size() < 54 || littleEndian(bytes, 0, 2) != 0x4D42 ||
+        littleEndian(bytes, 28, 2) != 24 || littleEndian(bytes, 30, 4) != BI_RGB)
+        return std::nullopt;
+    const size_t offset = littleEndian(bytes, 10, 4);
+    Screenshot picture;
+    picture.width = static_cast<int>(littleEndian(bytes, 18, 4));
+    picture.height = static_cast<int>(littleEndian(bytes, 22, 4));
+    const size_t stride = (static_cast<size_t>(picture.width) * 3 + 3) & ~size_t{3};
+    if (picture.width <= 0 || picture.height <= 0 || offset < 54 ||
+        bytes.size() != offset + stride * picture.height)
+        return std::nullopt;
+    for (int y = 0; y < picture.height; ++y)
+        for (int x = 0; x < picture.width; ++x) {
+            const std::uint8_t* p = &bytes[offset + stride * (picture.height - 1 - y) + 3 * x];
+            picture.pixels.push_back(std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
+        }
+    return picture;
 }
 
 DWORD gdiObjectCount(HANDLE process) {

@@ -69,22 +69,50 @@ void openTrayMenu(HWND mainWindow);
 HWND visiblePopupMenu();
 HWND waitForPopupMenu(DWORD timeoutMs = kTimeoutMs);
 bool waitForNoPopupMenu(DWORD timeoutMs = kTimeoutMs);
-// Chooses the item at `index` among the open menu's selectable items (separators are skipped
-// and do not count), by keys.
-void chooseMenuItem(int index);
+
+// Positions among the selectable items of the tray and overlay menus (separators do not
+// count), and within the width and colour submenus.
+constexpr int kUndoItem = 0;
+constexpr int kRectangleItem = 1;
+constexpr int kEllipseItem = 2;
+constexpr int kPenItem = 3;
+constexpr int kLineItem = 4;
+constexpr int kArrowItem = 5;
+constexpr int kWidthMenu = 6;
+constexpr int kColourMenu = 7;
+constexpr int kAboutItem = 8; // tray only; the overlay's last item saves
+constexpr int kExitItem = 9;
+constexpr int kDashedItem = 1;
+constexpr int kThickItem = 2;
+constexpr int kRedItem = 3;
+
+// Chooses the open menu's item at `index`, or that item of the submenu at `submenu`, by keys.
+void chooseMenuItem(int index, std::optional<int> submenu = {});
+// Opens the tray menu and chooses an item; true once the menu has closed.
+bool chooseFromTray(HWND mainWindow, int index, std::optional<int> submenu = {});
 
 // Tray icons are known by their window and uID. Modifying nothing succeeds only while the
 // icon exists.
 bool trayIconExists(HWND window, UINT id = 0);
 bool deleteTrayIcon(HWND window, UINT id = 0);
 
-// Synthetic input.
+// Synthetic input. Every mouse event carries its position: under Wine's virtual desktop a
+// bare button event can be stamped with a stale cursor position.
 void pressKey(WORD virtualKey, int times = 1);
-void moveMouse(int x, int y);
-void leftButton(bool down);
-void rightButton(bool down);
-// Left-button drag with `steps` moves from `from` to `to`, the last one on `to`.
-void drag(POINT from, POINT to, int steps);
+void pressAltF4();
+// Types text into the focused control, whatever the keyboard layout.
+void typeText(const std::wstring& text);
+void moveMouse(POINT at);
+void leftButton(POINT at, bool down);
+void rightButton(POINT at, bool down);
+// Moves the cursor to `at` and waits until Wine's late echoes of earlier moves are through.
+bool settleMouseAt(POINT at);
+// Left-button drag with `steps` moves, pressed and released where the cursor has settled.
+void drag(POINT from, POINT to, int steps = 6);
+void clickAt(POINT at);
+void click(HWND window);
+// Right-clicks at `at` and waits for the menu that opens; null if none does.
+HWND rightClickMenu(POINT at);
 
 // 32-bit pixels 0x00RRGGBB, top row first.
 struct Screenshot {
@@ -94,6 +122,14 @@ struct Screenshot {
     std::uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
 };
 Screenshot captureScreen();
+constexpr std::uint32_t kWhite = 0xFFFFFF;
+constexpr std::uint32_t kBlack = 0x000000;
+// Drawing reaches the screen a little after the input: waits until the screen passes `check`,
+// and gives back the last look at it either way.
+Screenshot waitForScreen(const std::function<bool(const Screenshot&)>& check,
+                         DWORD timeoutMs = 3000);
+// Pixels of `colour` in the rectangle from (x0, y0) to (x1, y1), both included.
+int countPixels(const Screenshot& shot, int x0, int y0, int x1, int y1, std::uint32_t colour);
 
 // A borderless topmost window over the whole screen, its left half white and its right half
 // black, so what the program freezes is known exactly. It has its own thread, so it repaints
@@ -119,6 +155,49 @@ struct OverlayInfo {
     bool topmost = false;
 };
 std::optional<OverlayInfo> findOverlay(DWORD processId);
+// The overlay once it is shown and above every other window.
+std::optional<OverlayInfo> waitForOverlay(DWORD processId, DWORD timeoutMs = kTimeoutMs);
+bool waitForNoOverlay(DWORD processId, DWORD timeoutMs = kTimeoutMs);
+// Chooses a tool from the tray and waits for the overlay it opens.
+std::optional<OverlayInfo> openWithTool(const Program& program, HWND mainWindow, int tool);
+
+// Another process's dialogs, read from outside.
+std::wstring windowText(HWND window);
+// Direct children in Z order, which for a dialog is the order of its template.
+std::vector<HWND> childWindows(HWND parent);
+// A shown captioned dialog of the process with this title; any title if `title` is null.
+HWND captionedDialog(DWORD processId, const wchar_t* title);
+POINT centreOf(HWND window);
+// Nothing covers the middle of the window: what a user sees there belongs to it.
+bool isInFront(HWND window);
+// A window is shown a moment before it is activated and raised.
+bool comesToFront(HWND window);
+
+// Controls of the common save dialog.
+constexpr int kFileTypeCombo = 0x470;
+constexpr int kFileNameCombo = 0x47c;
+// Chooses the open overlay menu's last item and waits until the save dialog takes the keys;
+// null if it does not.
+HWND chooseSave(DWORD processId);
+
+// This program's own folder, with a trailing backslash.
+std::wstring programFolder();
+bool fileExists(const std::wstring& path);
+// Without opening the file: an open handle would stop the program replacing it.
+std::uint64_t fileSize(const std::wstring& path);
+std::vector<std::uint8_t> readFile(const std::wstring& path);
+bool writeFile(const std::wstring& path, const void* data, size_t size);
+bool anyFileMatches(const std::wstring& pattern);
+
+// An unsigned little-endian field of `size` bytes.
+inline std::uint32_t littleEndian(const std::vector<std::uint8_t>& bytes, size_t at, int size) {
+    std::uint32_t value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | bytes[at + i];
+    return value;
+}
+// The pixels of a 24-bit bottom-up BMP; nothing if the bytes are not one, or not all of one.
+std::optional<Screenshot> decodeBmp(const std::vector<std::uint8_t>& bytes);
 
 // Live GDI objects of another process, stock objects excluded where that can be told.
 DWORD gdiObjectCount(HANDLE process);

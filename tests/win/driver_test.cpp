@@ -25,7 +25,7 @@ TEST(Driver, AbsoluteMouseMovesLandOnThePixel) {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
     for (POINT target : {POINT{0, 0}, POINT{1, 1}, POINT{333, 517}, POINT{width - 1, height - 1}}) {
-        moveMouse(target.x, target.y);
+        moveMouse(target);
         POINT cursor = {-1, -1};
         EXPECT_TRUE(waitUntil(
             [&] { return GetCursorPos(&cursor) && cursor.x == target.x && cursor.y == target.y; },

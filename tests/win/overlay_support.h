@@ -1,5 +1,5 @@
 // What the overlay should show, drawn in this process with the same GDI calls on a copy of the
-// driver's pattern, and the input and menu steps that get the program there.
+// driver's pattern.
 #pragma once
 
 #include "driver.h"
@@ -7,27 +7,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
-#include <optional>
 #include <string>
 #include <utility>
 
 namespace overlay_support {
-
-// Positions among the tray menu's selectable items, and within its two submenus.
-constexpr int kUndo = 0;
-constexpr int kRectangle = 1;
-constexpr int kEllipse = 2;
-constexpr int kPen = 3;
-constexpr int kLine = 4;
-constexpr int kArrow = 5;
-constexpr int kWidthMenu = 6;
-constexpr int kColourMenu = 7;
-constexpr int kDashed = 1;
-constexpr int kThick = 2;
-constexpr int kRed = 3;
-
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kBlack = 0x000000;
 
 using Segment = std::pair<POINT, POINT>;
 
@@ -53,7 +36,8 @@ class Picture {
         SetBkMode(dc_, TRANSPARENT);
         for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x)
-                bits_[static_cast<size_t>(y) * width_ + x] = x < width_ / 2 ? kWhite : kBlack;
+                bits_[static_cast<size_t>(y) * width_ + x] =
+                    x < width_ / 2 ? driver::kWhite : driver::kBlack;
     }
     ~Picture() {
         SelectObject(dc_, original_);
@@ -138,106 +122,9 @@ inline std::string differences(const driver::Screenshot& shot, const Picture& ex
     return count == 0 ? std::string() : std::to_string(count) + " pixels differ:" + first;
 }
 
-// Drawing reaches the screen a little after the input: waits for the picture, and gives back
-// the last look at the screen either way.
-inline driver::Screenshot waitForPicture(const Picture& expected, DWORD timeoutMs = 3000) {
-    driver::Screenshot shot;
-    driver::waitUntil(
-        [&] {
-            shot = driver::captureScreen();
-            return differences(shot, expected).empty();
-        },
-        timeoutMs);
-    return shot;
-}
-
-// Every mouse event carries its own position. Under Wine's virtual desktop a bare button event
-// can be stamped with a stale cursor position, as moves echo back late from the X server.
-inline void mouseAt(POINT point, DWORD buttons = 0) {
-    const LONG width = GetSystemMetrics(SM_CXSCREEN);
-    const LONG height = GetSystemMetrics(SM_CYSCREEN);
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (point.x * 65536 + width - 1) / width;
-    input.mi.dy = (point.y * 65536 + height - 1) / height;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
-    SendInput(1, &input, sizeof(input));
-}
-
-// A left-button drag in `steps` moves. The pauses let the program read the cursor at the press
-// before it moves, and make the move to `to` the last one it sees before the release.
-inline void dragFromTo(POINT from, POINT to, int steps = 6) {
-    mouseAt(from);
-    Sleep(100);
-    mouseAt(from, MOUSEEVENTF_LEFTDOWN);
-    Sleep(100);
-    for (int i = 1; i <= steps; ++i) {
-        Sleep(15);
-        mouseAt({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
-    }
-    Sleep(150);
-    mouseAt(to);
-    Sleep(50);
-    mouseAt(to, MOUSEEVENTF_LEFTUP);
-}
-
-inline void sendKey(WORD key, bool down) {
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
-    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
-    SendInput(1, &input, sizeof(input));
-}
-
-inline void pressAltF4() {
-    sendKey(VK_MENU, true);
-    sendKey(VK_F4, true);
-    sendKey(VK_F4, false);
-    sendKey(VK_MENU, false);
-}
-
-// Opens the tray menu and chooses an item, or an item of the submenu at `submenu`; true once
-// the menu has closed.
-inline bool chooseFromTray(HWND mainWindow, int item, std::optional<int> submenu = {}) {
-    driver::openTrayMenu(mainWindow);
-    if (!driver::waitForPopupMenu()) return false;
-    if (submenu) {
-        driver::pressKey(VK_DOWN, *submenu + 1);
-        // A submenu opened by key starts on its first item.
-        driver::pressKey(VK_RIGHT);
-        driver::pressKey(VK_DOWN, item);
-        driver::pressKey(VK_RETURN);
-    } else {
-        driver::chooseMenuItem(item);
-    }
-    return driver::waitForNoPopupMenu();
-}
-
-// The overlay once it is shown and above every other window, the pattern's included.
-inline std::optional<driver::OverlayInfo> waitForOverlay(DWORD processId,
-                                                         DWORD timeoutMs = driver::kTimeoutMs) {
-    std::optional<driver::OverlayInfo> overlay;
-    driver::waitUntil(
-        [&] {
-            overlay = driver::findOverlay(processId);
-            return overlay && overlay->topmost &&
-                   WindowFromPoint({overlay->rect.right / 2, overlay->rect.bottom / 2}) ==
-                       overlay->window;
-        },
-        timeoutMs);
-    return overlay;
-}
-
-inline bool waitForNoOverlay(DWORD processId, DWORD timeoutMs = driver::kTimeoutMs) {
-    return driver::waitUntil([&] { return !driver::findOverlay(processId); }, timeoutMs);
-}
-
-// Chooses a tool from the tray and waits for the overlay it opens.
-inline std::optional<driver::OverlayInfo> openWithTool(const driver::Program& program,
-                                                       HWND mainWindow, int tool) {
-    if (!chooseFromTray(mainWindow, tool)) return std::nullopt;
-    return waitForOverlay(program.id());
+inline driver::Screenshot waitForPicture(const Picture& expected) {
+    return driver::waitForScreen(
+        [&](const driver::Screenshot& shot) { return differences(shot, expected).empty(); });
 }
 
 } // namespace overlay_support

@@ -1,54 +1,15 @@
 // The overlay's right-click menu and saving what the overlay shows, seen from outside: the
 // menu's effects, the file dialog, the written picture, and saves that cannot be written.
-#include "dialog_support.h"
+#include "driver.h"
 
 #include <gtest/gtest.h>
 
-using namespace dialog_support;
+using namespace driver;
 
 namespace {
 
-// Positions among the selectable items of the overlay menu.
-constexpr int kUndoItem = 0;
-constexpr int kRectangleItem = 1;
-constexpr int kEllipseItem = 2;
-constexpr int kPenItem = 3;
-constexpr int kWidthItem = 6;
-constexpr int kColourItem = 7;
-constexpr int kThickItem = 2;
-constexpr int kRedItem = 3;
-
-// Controls of the common save dialog.
-constexpr int kFileTypeCombo = 0x470;
-constexpr int kFileNameCombo = 0x47c;
-
-constexpr std::uint32_t kWhite = 0xFFFFFF;
-constexpr std::uint32_t kBlack = 0x000000;
 constexpr std::uint32_t kRed = 0xFF0000;
 constexpr wchar_t kMessageCaption[] = L"提示信息";
-
-// Pixels of `colour` in the rectangle from (x0, y0) to (x1, y1), both included.
-int count(const Screenshot& shot, int x0, int y0, int x1, int y1, std::uint32_t colour) {
-    int found = 0;
-    for (int y = y0; y <= y1; ++y)
-        for (int x = x0; x <= x1; ++x)
-            found += shot.at(x, y) == colour;
-    return found;
-}
-
-// Waits until the screen passes `check`; returns the last screenshot either way.
-Screenshot waitForScreen(const std::function<bool(const Screenshot&)>& check) {
-    Screenshot shot;
-    waitUntil([&] { return check(shot = captureScreen()); }, 3000);
-    return shot;
-}
-
-void chooseSubmenuItem(int parent, int index) {
-    pressKey(VK_DOWN, parent + 1);
-    pressKey(VK_RIGHT); // opens the submenu on its first item
-    pressKey(VK_DOWN, index);
-    pressKey(VK_RETURN);
-}
 
 HWND ownedDialog(DWORD processId, HWND owner) {
     for (HWND window : topWindows(L"#32770", processId))
@@ -56,24 +17,13 @@ HWND ownedDialog(DWORD processId, HWND owner) {
     return nullptr;
 }
 
-std::uint32_t field(const std::vector<std::uint8_t>& bytes, std::size_t at, int size) {
-    std::uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | bytes[at + i];
-    return value;
-}
-
-// Checks the headers of a 24-bit bottom-up BMP of the screen's size and gives back its pixels
-// the way captureScreen() does.
-Screenshot decodeBmp(const std::vector<std::uint8_t>& bytes) {
-    Screenshot picture;
-    picture.width = GetSystemMetrics(SM_CXSCREEN);
-    picture.height = GetSystemMetrics(SM_CYSCREEN);
-    const std::size_t stride = (picture.width * 3 + 3) & ~3;
-    const std::uint32_t size = static_cast<std::uint32_t>(54 + picture.height * stride);
+// Checks the headers of a 24-bit bottom-up BMP of the screen's size and gives back its pixels.
+Screenshot decodeScreenBmp(const std::vector<std::uint8_t>& bytes) {
+    const std::uint32_t width = GetSystemMetrics(SM_CXSCREEN);
+    const std::uint32_t height = GetSystemMetrics(SM_CYSCREEN);
+    const std::uint32_t size = 54 + height * ((width * 3 + 3) & ~3u);
     EXPECT_EQ(bytes.size(), size);
-    if (bytes.size() != size) return picture;
-    const std::uint32_t width = picture.width, height = picture.height;
+    if (bytes.size() != size) return {};
     const struct {
         std::size_t at;
         int size;
@@ -82,20 +32,14 @@ Screenshot decodeBmp(const std::vector<std::uint8_t>& bytes) {
                   {18, 4, width}, {22, 4, height}, {26, 2, 1}, {28, 2, 24}, {30, 4, 0},
                   {34, 4, 0},     {38, 4, 0},      {42, 4, 0}, {46, 4, 0},  {50, 4, 0}};
     for (const auto& f : fields)
-        EXPECT_EQ(field(bytes, f.at, f.size), f.value) << "header offset " << f.at;
-    for (int y = 0; y < picture.height; ++y)
-        for (int x = 0; x < picture.width; ++x) {
-            const std::uint8_t* p = bytes.data() + 54 + (picture.height - 1 - y) * stride + x * 3;
-            picture.pixels.push_back(std::uint32_t{p[2]} << 16 | std::uint32_t{p[1]} << 8 | p[0]);
-        }
-    return picture;
+        EXPECT_EQ(littleEndian(bytes, f.at, f.size), f.value) << "header offset " << f.at;
+    return decodeBmp(bytes).value_or(Screenshot{});
 }
 
 // The saved file against the screen, which may still be repainting where a dialog was.
 void expectFileShowsScreen(const std::wstring& path) {
-    const Screenshot picture = decodeBmp(readFile(path));
-    Screenshot shot;
-    EXPECT_TRUE(waitUntil([&] { return (shot = captureScreen()).pixels == picture.pixels; }, 3000))
+    const Screenshot picture = decodeScreenBmp(readFile(path));
+    EXPECT_TRUE(waitUntil([&] { return captureScreen().pixels == picture.pixels; }, 3000))
         << path.c_str();
 }
 
@@ -115,14 +59,9 @@ class OverlayOpen : public ::testing::Test {
     void SetUp() override {
         main_ = tovrel_.mainWindow();
         ASSERT_NE(main_, nullptr);
-        openTrayMenu(main_);
-        ASSERT_NE(waitForPopupMenu(), nullptr);
-        chooseMenuItem(kRectangleItem);
-        ASSERT_TRUE(waitUntil([&] {
-            const std::optional<OverlayInfo> overlay = findOverlay(tovrel_.id());
-            overlay_ = overlay ? overlay->window : nullptr;
-            return overlay_ && isInFront(overlay_);
-        }));
+        const std::optional<OverlayInfo> overlay = openWithTool(tovrel_, main_, kRectangleItem);
+        ASSERT_TRUE(overlay);
+        overlay_ = overlay->window;
         CreateDirectoryW(folder_.c_str(), nullptr);
     }
 
@@ -134,21 +73,18 @@ class OverlayOpen : public ::testing::Test {
     // A rectangle with its left edge at x = 100 on the white half; returns how thick that
     // edge is on the screen.
     int drawRectangle(int top, int bottom) {
-        steadyDrag({100, top}, {300, bottom}, 8);
+        drag({100, top}, {300, bottom}, 8);
         const int y = (top + bottom) / 2;
-        const Screenshot shot =
-            waitForScreen([&](const Screenshot& s) { return count(s, 90, y, 110, y, kBlack) > 0; });
-        return count(shot, 90, y, 110, y, kBlack);
+        const Screenshot shot = waitForScreen(
+            [&](const Screenshot& s) { return countPixels(s, 90, y, 110, y, kBlack) > 0; });
+        return countPixels(shot, 90, y, 110, y, kBlack);
     }
 
     // The overlay menu, opened at the cursor. A second press within the double-click time and
     // distance would reach the overlay as a double-click, so each one is pressed elsewhere.
     HWND openMenu() {
         const POINT at = {600, 150 + 40 * (menusOpened_++ % 10)};
-        settleMouseAt(at);
-        rightButton(true);
-        rightButton(false);
-        HWND menu = waitForPopupMenu();
+        HWND menu = rightClickMenu(at);
         RECT rect = {};
         GetWindowRect(menu, &rect);
         EXPECT_NEAR(rect.left, at.x, 2) << "the menu's left edge is not at the cursor";
@@ -157,17 +93,7 @@ class OverlayOpen : public ::testing::Test {
     }
 
     // Opens the save dialog from the overlay menu; null if it does not come.
-    HWND openSaveDialog() {
-        if (!openMenu()) return nullptr;
-        pressKey(VK_UP); // the last item
-        pressKey(VK_RETURN);
-        HWND dialog = nullptr;
-        waitUntil([&] {
-            dialog = captionedDialog(tovrel_.id(), nullptr, overlay_);
-            return dialog && GetDlgItem(dialog, kFileTypeCombo) && GetForegroundWindow() == dialog;
-        });
-        return dialog;
-    }
+    HWND openSaveDialog() { return openMenu() ? chooseSave(tovrel_.id()) : nullptr; }
 
     // Types `path` into a fresh save dialog and confirms the overwrite prompt if one comes.
     void saveAs(const std::wstring& path) {
@@ -208,7 +134,7 @@ class OverlayOpen : public ::testing::Test {
         EXPECT_EQ(readFile(path), old);
         EXPECT_FALSE(anyFileMatches(path + L".tmp*"));
         EXPECT_TRUE(overlayStillOpen());
-        EXPECT_EQ(count(captureScreen(), 90, 150, 110, 150, kBlack), 1);
+        EXPECT_EQ(countPixels(captureScreen(), 90, 150, 110, 150, kBlack), 1);
     }
 
     PatternWindow pattern_;
@@ -228,27 +154,28 @@ TEST_F(OverlayMenu, OpensAtTheCursorChangesToolColourAndWidthAndUndoCloses) {
     ASSERT_NE(openMenu(), nullptr);
     chooseMenuItem(kEllipseItem);
     ASSERT_TRUE(waitForNoPopupMenu());
-    steadyDrag({350, 300}, {550, 450}, 8);
-    Screenshot shot =
-        waitForScreen([](const Screenshot& s) { return count(s, 450, 295, 450, 305, kBlack) > 0; });
-    EXPECT_GT(count(shot, 450, 295, 450, 305, kBlack), 0) << "no ellipse top";
-    EXPECT_EQ(count(shot, 350, 302, 356, 302, kBlack), 0) << "a rectangle's corner, not an ellipse";
-    EXPECT_EQ(count(shot, 90, 150, 110, 150, kBlack), 1) << "the earlier rectangle is gone";
+    drag({350, 300}, {550, 450}, 8);
+    Screenshot shot = waitForScreen(
+        [](const Screenshot& s) { return countPixels(s, 450, 295, 450, 305, kBlack) > 0; });
+    EXPECT_GT(countPixels(shot, 450, 295, 450, 305, kBlack), 0) << "no ellipse top";
+    EXPECT_EQ(countPixels(shot, 350, 302, 356, 302, kBlack), 0)
+        << "a rectangle's corner, not an ellipse";
+    EXPECT_EQ(countPixels(shot, 90, 150, 110, 150, kBlack), 1) << "the earlier rectangle is gone";
     EXPECT_TRUE(overlayStillOpen());
 
     ASSERT_NE(openMenu(), nullptr);
-    chooseSubmenuItem(kColourItem, kRedItem);
+    chooseMenuItem(kRedItem, kColourMenu);
     ASSERT_TRUE(waitForNoPopupMenu());
     ASSERT_NE(openMenu(), nullptr);
     chooseMenuItem(kPenItem);
     ASSERT_TRUE(waitForNoPopupMenu());
-    steadyDrag({120, 600}, {320, 600}, 10);
-    shot =
-        waitForScreen([](const Screenshot& s) { return count(s, 220, 590, 220, 610, kRed) > 0; });
-    EXPECT_GT(count(shot, 220, 590, 220, 610, kRed), 0) << "the pen stroke is not red";
+    drag({120, 600}, {320, 600}, 10);
+    shot = waitForScreen(
+        [](const Screenshot& s) { return countPixels(s, 220, 590, 220, 610, kRed) > 0; });
+    EXPECT_GT(countPixels(shot, 220, 590, 220, 610, kRed), 0) << "the pen stroke is not red";
 
     ASSERT_NE(openMenu(), nullptr);
-    chooseSubmenuItem(kWidthItem, kThickItem);
+    chooseMenuItem(kThickItem, kWidthMenu);
     ASSERT_TRUE(waitForNoPopupMenu());
     ASSERT_NE(openMenu(), nullptr);
     chooseMenuItem(kRectangleItem);
@@ -268,8 +195,9 @@ TEST_F(Save, WritesWhatTheOverlayShowsAndTheNextSaveReplacesTheFile) {
     DeleteFileW((folder_ + L"picture").c_str());
     DeleteFileW((folder_ + L"expected.rgb").c_str());
     // Across both halves: black on the white half, white on the black one.
-    steadyDrag({200, 200}, {900, 500}, 10);
-    waitForScreen([](const Screenshot& s) { return count(s, 890, 350, 910, 350, kWhite) > 0; });
+    drag({200, 200}, {900, 500}, 10);
+    waitForScreen(
+        [](const Screenshot& s) { return countPixels(s, 890, 350, 910, 350, kWhite) > 0; });
 
     HWND dialog = openSaveDialog();
     ASSERT_NE(dialog, nullptr);
@@ -289,14 +217,14 @@ TEST_F(Save, WritesWhatTheOverlayShowsAndTheNextSaveReplacesTheFile) {
     EXPECT_TRUE(overlayStillOpen());
     ASSERT_NO_FATAL_FAILURE(expectFileShowsScreen(picture));
     // The outline's sides on the white and the black half, in the file as on the screen.
-    const Screenshot saved = decodeBmp(readFile(picture));
+    const Screenshot saved = decodeScreenBmp(readFile(picture));
     ASSERT_FALSE(saved.pixels.empty());
-    EXPECT_EQ(count(saved, 190, 350, 210, 350, kBlack), 1);
-    EXPECT_EQ(count(saved, 890, 350, 910, 350, kWhite), 1);
+    EXPECT_EQ(countPixels(saved, 190, 350, 210, 350, kBlack), 1);
+    EXPECT_EQ(countPixels(saved, 890, 350, 910, 350, kWhite), 1);
 
     size_t longerSize = 0;
     // More drawing, and a longer file in the way: the replace must leave none of its tail.
-    steadyDrag({300, 600}, {500, 700}, 8);
+    drag({300, 600}, {500, 700}, 8);
     waitForScreen([](const Screenshot& s) { return s.at(300, 650) == kBlack; });
     {
         std::vector<std::uint8_t> longer = readFile(picture);

@@ -7,8 +7,6 @@ using namespace driver;
 
 namespace {
 
-constexpr int kExitItem = 9; // undo, five tools, width, colour, about, exit
-
 bool stillRunning(const Program& program) {
     return !program.waitForExit(500).has_value();
 }
@@ -54,9 +52,7 @@ TEST(Exit, FromTheTrayMenuEndsWithCodeZero) {
     Program tovrel;
     HWND main = tovrel.mainWindow();
     ASSERT_NE(main, nullptr);
-    openTrayMenu(main);
-    ASSERT_NE(waitForPopupMenu(), nullptr);
-    chooseMenuItem(kExitItem);
+    ASSERT_TRUE(chooseFromTray(main, kExitItem));
     EXPECT_EQ(tovrel.waitForExit(), 0u);
 }
 
