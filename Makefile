@@ -27,7 +27,7 @@ bench: native mingw
 	scripts/with-wine sh -c "scripts/wine-run build/mingw/bench/gdi_bench.exe && scripts/wine-run build/mingw/bench/save_bench.exe"
 
 soak: mingw
-	scripts/with-wine ctest --preset mingw -L soak-full
+	scripts/with-wine ctest --preset mingw -L soak-full --verbose
 
 demo: mingw
 	scripts/demo
