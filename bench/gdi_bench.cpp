@@ -7,12 +7,11 @@
 #include <cstdio>
 
 int main() {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, width,
-                                  height, nullptr, nullptr, nullptr, nullptr);
+    FullScreenWindow overlay;
+    const int width = overlay.width();
+    const int height = overlay.height();
+    HDC windowDc = overlay.dc();
     HDC screen = GetDC(nullptr);
-    HDC windowDc = GetDC(window);
     HDC canvasDc = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ original = SelectObject(canvasDc, bitmap);
@@ -48,8 +47,6 @@ int main() {
     SelectObject(canvasDc, original);
     DeleteObject(bitmap);
     DeleteDC(canvasDc);
-    ReleaseDC(window, windowDc);
     ReleaseDC(nullptr, screen);
-    DestroyWindow(window);
     return 0;
 }

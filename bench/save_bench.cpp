@@ -22,11 +22,9 @@ bool rawWrite(const std::wstring& path, const void* bytes, DWORD size) {
 } // namespace
 
 int main() {
-    const int width = GetSystemMetrics(SM_CXSCREEN);
-    const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0, width,
-                                  height, nullptr, nullptr, nullptr, nullptr);
-    HDC windowDc = GetDC(window);
+    FullScreenWindow overlay;
+    const int width = overlay.width();
+    const int height = overlay.height();
 
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
@@ -37,7 +35,10 @@ int main() {
 
     bool ok = true;
     auto [save, write] = medianPerCall(
-        7, 5, [&](int) { ok = writeWindowPicture(window, windowDc, picture.c_str()) && ok; },
+        7, 5,
+        [&](int) {
+            ok = writeWindowPicture(overlay.window(), overlay.dc(), picture.c_str()) && ok;
+        },
         [&](int) { ok = rawWrite(raw, bytes, fileSize) && ok; });
     std::printf("save of a %dx%d overlay: %.2f ms, raw write of %lu bytes: %.2f ms\n", width,
                 height, save * 1e3, static_cast<unsigned long>(fileSize), write * 1e3);
@@ -46,7 +47,5 @@ int main() {
     DeleteFileW(picture.c_str());
     DeleteFileW(raw.c_str());
     HeapFree(GetProcessHeap(), 0, bytes);
-    ReleaseDC(window, windowDc);
-    DestroyWindow(window);
     return ok ? 0 : 1;
 }

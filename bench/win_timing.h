@@ -1,10 +1,36 @@
-// Timing for the Windows-side benchmarks: the median of several interleaved rounds.
+// Shared by the Windows-side benchmarks: a full-screen window standing in for the
+// overlay, and the median of several interleaved timing rounds.
 #pragma once
 
 #include <windows.h>
 
 #include <algorithm>
 #include <vector>
+
+class FullScreenWindow {
+  public:
+    FullScreenWindow()
+        : width_(GetSystemMetrics(SM_CXSCREEN)), height_(GetSystemMetrics(SM_CYSCREEN)),
+          window_(CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                  width_, height_, nullptr, nullptr, nullptr, nullptr)),
+          dc_(GetDC(window_)) {}
+    ~FullScreenWindow() {
+        ReleaseDC(window_, dc_);
+        DestroyWindow(window_);
+    }
+    FullScreenWindow(const FullScreenWindow&) = delete;
+    FullScreenWindow& operator=(const FullScreenWindow&) = delete;
+    int width() const { return width_; }
+    int height() const { return height_; }
+    HWND window() const { return window_; }
+    HDC dc() const { return dc_; }
+
+  private:
+    int width_;
+    int height_;
+    HWND window_;
+    HDC dc_;
+};
 
 inline double secondsNow() {
     static const double frequency = [] {

@@ -21,12 +21,14 @@ class StrokeEngine {
     // otherwise stays selected between pen steps. Call before the surfaces go.
     void releasePen();
 
+    // Copies the whole Canvas to the window.
+    void refreshOverlay();
+
   private:
     void penStep();
     void lineStep(Point16 p);
     void shapeStep(Point16 p);
     void arrowStep(Point16 p);
-    void refreshOverlay();
 
     const DrawingSettings& settings_;
     DragState& drag_;

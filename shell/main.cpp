@@ -1,6 +1,5 @@
 // Entry point and the hidden main window that owns the tray icon.
 #include "app_state.h"
-#include "overlay.h"
 #include "save.h"
 #include "tray.h"
 
@@ -15,12 +14,6 @@ void onCreate(HWND window) {
     addTrayIcon(window);
 }
 
-void onDestroy() {
-    closeOverlay();
-    removeTrayIcon();
-    PostQuitMessage(0);
-}
-
 void onTrayNotify(HWND window, LPARAM event) {
     if (event == WM_RBUTTONDOWN) showTrayMenu(window);
 }
@@ -28,7 +21,7 @@ void onTrayNotify(HWND window, LPARAM event) {
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_CREATE: onCreate(window); break;
-    case WM_DESTROY: onDestroy(); break;
+    case WM_DESTROY: endProgram(); break;
     case WM_TRAYNOTIFY: onTrayNotify(window, lParam); break;
     default:
         if (message == g_taskbarCreated && g_taskbarCreated != 0) addTrayIcon(window);

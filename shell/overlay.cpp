@@ -41,8 +41,6 @@ class OverlaySession {
     HDC canvasDc() const { return canvasDc_; }
     tovrel::StrokeEngine& engine() { return engine_; }
 
-    void refresh() { windowSurface_.BitBlt(g_screen.width, g_screen.height, canvas_); }
-
   private:
     HWND window_;
     HDC windowDc_;
@@ -69,7 +67,7 @@ void bringToFront(HWND window) {
 void onPaint(HWND window) {
     PAINTSTRUCT paint;
     BeginPaint(window, &paint);
-    if (g_overlay) g_overlay->refresh();
+    if (g_overlay) g_overlay->engine().refreshOverlay();
     EndPaint(window, &paint);
 }
 

@@ -113,16 +113,14 @@ void initSaveDialogRecord(HWND owner) {
 }
 
 void saveCanvasAsBmp() {
-    if (!askFileName()) {
-        // A cancel leaves no extended error and is not a failure.
-        if (CommDlgExtendedError() != 0) reportSaveFailure();
-        if (HWND stillOpen = overlayWindow()) SetForegroundWindow(stillOpen);
-        return;
+    if (askFileName()) {
+        // The overlay may have been closed from the tray while the dialog was open.
+        HWND overlay = overlayWindow();
+        if (!overlay || !writeWindowPicture(overlay, overlayWindowDc(), g_fileName))
+            reportSaveFailure();
+    } else if (CommDlgExtendedError() != 0) {
+        reportSaveFailure(); // a cancel leaves no extended error and is not a failure
     }
-    // The overlay may have been closed from the tray while the dialog was open.
-    HWND overlay = overlayWindow();
-    if (!overlay || !writeWindowPicture(overlay, overlayWindowDc(), g_fileName))
-        reportSaveFailure();
     // The dialog handed activation to its hidden owner; Esc must reach the overlay again.
-    if (HWND stillOpen = overlayWindow()) SetForegroundWindow(stillOpen);
+    if (HWND overlay = overlayWindow()) SetForegroundWindow(overlay);
 }

@@ -17,12 +17,6 @@ namespace {
 NOTIFYICONDATAW g_trayIcon;
 UniqueMenu g_trayMenu;
 
-void exitProgram() {
-    closeOverlay();
-    removeTrayIcon();
-    PostQuitMessage(0);
-}
-
 } // namespace
 
 void addTrayIcon(HWND mainWindow) {
@@ -35,6 +29,12 @@ void addTrayIcon(HWND mainWindow) {
     g_trayIcon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_TRAY));
     wcscpy_s(g_trayIcon.szTip, L"Tovrel");
     Shell_NotifyIconW(NIM_ADD, &g_trayIcon);
+}
+
+void endProgram() {
+    closeOverlay();
+    removeTrayIcon();
+    PostQuitMessage(0);
 }
 
 void removeTrayIcon() {
@@ -54,7 +54,7 @@ void showTrayMenu(HWND mainWindow) {
     case Request::OpenOverlay: openOverlay(); break;
     case Request::CloseOverlay: closeOverlay(); break;
     case Request::ShowAbout: showAboutBox(mainWindow); break;
-    case Request::Exit: exitProgram(); break;
+    case Request::Exit: endProgram(); break;
     default: break;
     }
 }
