@@ -1,5 +1,6 @@
-// One rectangle rubber-band step through the GDI adapter against the floor the
-// design sets: one plain full-screen BitBlt from a memory DC to a window DC.
+// Rubber-band steps through the GDI adapter against one plain full-screen BitBlt from a memory
+// DC to a window DC, the cost of a step that copied the whole Canvas: a 300x200 rectangle, and
+// one dragged from corner to corner.
 #include "gdi_surface.h"
 #include "stroke_engine.h"
 #include "win_timing.h"
@@ -22,27 +23,26 @@ int main() {
     GdiSurface canvas(canvasDc), windowSurface(windowDc);
     tovrel::DrawingSettings settings;
     settings.tool = tovrel::ToolRectangle;
-    tovrel::DragState drag;
-    double step = 0, copy = 0;
-    {
-        tovrel::StrokeEngine engine(settings, drag,
+    const POINT drags[][2] = {{{width / 4, height / 4}, {width / 4 + 300, height / 4 + 200}},
+                              {{0, 0}, {width - 1, height - 1}}};
+    for (const auto& drag : drags) {
+        tovrel::DragState state;
+        tovrel::StrokeEngine engine(settings, state,
                                     {platform, canvas, windowSurface, width, height});
-        SetCursorPos(width / 4, height / 4);
+        SetCursorPos(drag[0].x, drag[0].y);
         engine.onLeftButtonDown();
-        auto [s, c] = medianPerCall(
+        auto [step, copy] = medianPerCall(
             9, 40,
             [&](int i) {
-                engine.onMouseMove(MK_LBUTTON, static_cast<std::uint16_t>(width / 2 + i % 200),
-                                   static_cast<std::uint16_t>(height / 2 + i % 150));
+                engine.onMouseMove(MK_LBUTTON, static_cast<std::uint16_t>(drag[1].x - i % 2),
+                                   static_cast<std::uint16_t>(drag[1].y - i % 2));
             },
             [&](int) { BitBlt(windowDc, 0, 0, width, height, canvasDc, 0, 0, SRCCOPY); });
-        step = s;
-        copy = c;
+        GdiFlush();
+        std::printf("%dx%d drag: step %.3f ms, full-screen BitBlt %.3f ms, ratio %.3f\n",
+                    static_cast<int>(drag[1].x - drag[0].x),
+                    static_cast<int>(drag[1].y - drag[0].y), step * 1e3, copy * 1e3, step / copy);
     }
-    GdiFlush();
-    std::printf("rubber-band step through GDI: %.3f ms, full-screen BitBlt: %.3f ms (%dx%d)\n",
-                step * 1e3, copy * 1e3, width, height);
-    std::printf("ratio step/copy: %.3f\n", step / copy);
 
     SelectObject(canvasDc, original);
     DeleteObject(bitmap);

@@ -20,24 +20,24 @@ inline double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
-// Keeps the ratio counter for the line printed at the end.
+// Keeps the ratio counters for the lines printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
   public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& r : runs)
-            if (r.counters.count("ratio") != 0) ratio = r.counters.at("ratio");
+            if (r.counters.count("ratio") != 0) ratios.push_back(r.counters.at("ratio"));
     }
-    double ratio = 0;
+    std::vector<double> ratios;
 };
 
-// Runs the registered benchmarks and returns the last ratio reported.
-inline double runBenchmarks(int* argc, char** argv) {
+// Runs the registered benchmarks and returns their ratios in order.
+inline std::vector<double> runBenchmarks(int* argc, char** argv) {
     benchmark::Initialize(argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
-    return reporter.ratio;
+    return reporter.ratios;
 }
 
 } // namespace ratio_bench

@@ -1,5 +1,5 @@
-// The whole save of a full-screen overlay (capture, GetDIBits, BMP write) against
-// the floor: one raw write and flush of the same number of bytes to the same folder.
+// The whole save of a full-screen Canvas (GetDIBits and writeBmp) against the floor: one raw
+// write and flush of the same number of bytes to the same folder.
 #include "save.h"
 #include "win_timing.h"
 
@@ -22,9 +22,14 @@ bool rawWrite(const std::wstring& path, const void* bytes, DWORD size) {
 } // namespace
 
 int main() {
-    FullScreenWindow overlay;
-    const int width = overlay.width();
-    const int height = overlay.height();
+    const int width = GetSystemMetrics(SM_CXSCREEN);
+    const int height = GetSystemMetrics(SM_CYSCREEN);
+    HDC screen = GetDC(nullptr);
+    HDC canvas = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ original = SelectObject(canvas, bitmap);
+    BitBlt(canvas, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+    SelectObject(canvas, original);
 
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
@@ -36,16 +41,17 @@ int main() {
     bool ok = true;
     auto [save, write] = medianPerCall(
         7, 5,
-        [&](int) {
-            ok = writeWindowPicture(overlay.window(), overlay.dc(), picture.c_str()) && ok;
-        },
+        [&](int) { ok = writeBitmapAsBmp(canvas, bitmap, width, height, picture.c_str()) && ok; },
         [&](int) { ok = rawWrite(raw, bytes, fileSize) && ok; });
-    std::printf("save of a %dx%d overlay: %.2f ms, raw write of %lu bytes: %.2f ms\n", width,
-                height, save * 1e3, static_cast<unsigned long>(fileSize), write * 1e3);
+    std::printf("save of a %dx%d Canvas: %.2f ms, raw write of %lu bytes: %.2f ms\n", width, height,
+                save * 1e3, static_cast<unsigned long>(fileSize), write * 1e3);
     std::printf("ratio save/raw-write: %.3f\n", save / write);
 
     DeleteFileW(picture.c_str());
     DeleteFileW(raw.c_str());
     HeapFree(GetProcessHeap(), 0, bytes);
+    DeleteObject(bitmap);
+    DeleteDC(canvas);
+    ReleaseDC(nullptr, screen);
     return ok ? 0 : 1;
 }

@@ -30,10 +30,11 @@ std::optional<ArrowGeometry> arrowGeometry(Point16 start, int tipX, int tipY) {
     return ArrowGeometry{foot, {foot.x - by, foot.y + bx}, {foot.x + by, foot.y - bx}};
 }
 
-void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings& settings,
-               Point16 start, int tipX, int tipY) {
+std::optional<ArrowGeometry> drawArrow(DrawingPlatform& platform, Surface& canvas,
+                                       const DrawingSettings& settings, Point16 start, int tipX,
+                                       int tipY) {
     const std::optional<ArrowGeometry> arrow = arrowGeometry(start, tipX, tipY);
-    if (!arrow) return;
+    if (!arrow) return arrow;
     GdiObject pen = platform.CreatePen(settings.penStyle, settings.penWidth, settings.penColour);
     GdiObject oldPen = canvas.SelectObject(pen);
     GdiObject oldBrush = canvas.SelectObject(platform.GetStockObject(NULL_BRUSH_OBJECT));
@@ -45,6 +46,7 @@ void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings
     canvas.SelectObject(oldPen);
     canvas.SelectObject(oldBrush);
     platform.DeleteObject(pen);
+    return arrow;
 }
 
 } // namespace tovrel

@@ -2,15 +2,28 @@
 
 #include "arrow.h"
 
+#include <algorithm>
+
 namespace tovrel {
 
 namespace {
+
+// How far a drawn pixel can lie from a shape's defining points: half the widest pen any tool
+// uses (3), its round end, and a margin for the platform's rounding.
+constexpr int kPenReach = 4;
 
 Point16 toPoint16(int x, int y) {
     return {static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
 }
 
 } // namespace
+
+void StrokeEngine::Bounds::add(int x, int y) {
+    left = std::min(left, x);
+    top = std::min(top, y);
+    right = std::max(right, x);
+    bottom = std::max(bottom, y);
+}
 
 void StrokeEngine::onLeftButtonDown() {
     const ScreenPoint cursor = s_.platform.GetCursorPos();
@@ -62,7 +75,10 @@ void StrokeEngine::lineStep(Point16 p) {
     s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
     s_.canvas.LineTo(p.x, p.y);
     s_.canvas.SetROP2(oldMode);
-    refreshOverlay();
+    Bounds changed(drag_.start);
+    changed.add(drag_.lastRubber.x, drag_.lastRubber.y);
+    changed.add(p.x, p.y);
+    copyToWindow(changed);
     drag_.lastRubber = p;
 }
 
@@ -83,26 +99,44 @@ void StrokeEngine::shapeStep(Point16 p) {
         s_.canvas.Ellipse(a.x, a.y, p.x, p.y);
     }
     s_.canvas.SetROP2(oldMode);
-    refreshOverlay();
+    Bounds changed(a);
+    changed.add(b.x, b.y);
+    changed.add(p.x, p.y);
+    copyToWindow(changed);
     drag_.lastRubber = p;
     s_.canvas.SelectObject(oldPen);
     s_.canvas.SelectObject(oldBrush);
     s_.platform.DeleteObject(pen);
 }
 
+// Both arrows take their tips with the sign, so the removal pass always meets the arrow drawn
+// before, even for a tip beyond the screen's top or left edge.
 void StrokeEngine::arrowStep(Point16 p) {
     const int oldMode = s_.canvas.SetROP2(MIX_NOT);
-    drawArrow(s_.platform, s_.canvas, settings_, drag_.start, drag_.lastRubber.x,
-              drag_.lastRubber.y);
-    drawArrow(s_.platform, s_.canvas, settings_, drag_.start, static_cast<std::uint16_t>(p.x),
-              static_cast<std::uint16_t>(p.y));
+    Bounds changed(drag_.start);
+    for (Point16 tip : {drag_.lastRubber, p}) {
+        changed.add(tip.x, tip.y);
+        if (const auto arrow =
+                drawArrow(s_.platform, s_.canvas, settings_, drag_.start, tip.x, tip.y))
+            for (ScreenPoint corner : {arrow->foot, arrow->cornerA, arrow->cornerB})
+                changed.add(corner.x, corner.y);
+    }
     s_.canvas.SetROP2(oldMode);
-    refreshOverlay();
+    copyToWindow(changed);
     drag_.lastRubber = p;
 }
 
+void StrokeEngine::copyToWindow(Bounds changed) {
+    const int left = std::max(changed.left - kPenReach, 0);
+    const int top = std::max(changed.top - kPenReach, 0);
+    const int right = std::min(changed.right + kPenReach, s_.width - 1);
+    const int bottom = std::min(changed.bottom + kPenReach, s_.height - 1);
+    if (left <= right && top <= bottom)
+        s_.window.BitBlt(left, top, right - left + 1, bottom - top + 1, s_.canvas);
+}
+
 void StrokeEngine::refreshOverlay() {
-    s_.window.BitBlt(s_.width, s_.height, s_.canvas);
+    s_.window.BitBlt(0, 0, s_.width, s_.height, s_.canvas);
 }
 
 void StrokeEngine::releasePen() {

@@ -25,6 +25,13 @@ class StrokeEngine {
     void refreshOverlay();
 
   private:
+    // A rubber-band step changes pixels only near the shapes' defining points.
+    struct Bounds {
+        int left, top, right, bottom; // inclusive
+        explicit Bounds(Point16 p) : left(p.x), top(p.y), right(p.x), bottom(p.y) {}
+        void add(int x, int y);
+    };
+    void copyToWindow(Bounds changed);
     void penStep();
     void lineStep(Point16 p);
     void shapeStep(Point16 p);

@@ -28,8 +28,8 @@ class Surface {
     virtual void LineTo(int x, int y) = 0;
     virtual void Rectangle(int left, int top, int right, int bottom) = 0;
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
-    // Copies width x height pixels from source's origin to this surface's origin (SRCCOPY).
-    virtual void BitBlt(int width, int height, Surface& source) = 0;
+    // Copies the width x height pixels at (x, y) of source to (x, y) of this surface (SRCCOPY).
+    virtual void BitBlt(int x, int y, int width, int height, Surface& source) = 0;
 };
 
 // The object factory and the cursor, shared by both surfaces.

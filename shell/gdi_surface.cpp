@@ -30,8 +30,8 @@ void GdiSurface::Ellipse(int left, int top, int right, int bottom) {
     ::Ellipse(dc_, left, top, right, bottom);
 }
 
-void GdiSurface::BitBlt(int width, int height, tovrel::Surface& source) {
-    ::BitBlt(dc_, 0, 0, width, height, static_cast<GdiSurface&>(source).dc_, 0, 0, SRCCOPY);
+void GdiSurface::BitBlt(int x, int y, int width, int height, tovrel::Surface& source) {
+    ::BitBlt(dc_, x, y, width, height, static_cast<GdiSurface&>(source).dc_, x, y, SRCCOPY);
 }
 
 GdiObject GdiPlatform::CreatePen(int style, int width, tovrel::ColorRef colour) {

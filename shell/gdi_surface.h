@@ -16,7 +16,7 @@ class GdiSurface final : public tovrel::Surface {
     void LineTo(int x, int y) override;
     void Rectangle(int left, int top, int right, int bottom) override;
     void Ellipse(int left, int top, int right, int bottom) override;
-    void BitBlt(int width, int height, tovrel::Surface& source) override;
+    void BitBlt(int x, int y, int width, int height, tovrel::Surface& source) override;
 
   private:
     HDC dc_;
