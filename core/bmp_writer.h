@@ -13,7 +13,7 @@ struct BitmapShape {
     std::int32_t bmWidthBytes;
     std::uint16_t bmPlanes;
     std::uint16_t bmBitsPixel; // bytes per pixel (3), not bits
-    void* bmBits;
+    void* bmBits = nullptr;
 };
 
 // path: UTF-16, NUL-terminated. pixels: bmHeight bottom-up rows of bmBitsPixel x bmWidth

@@ -60,6 +60,19 @@ bool fullPath(const wchar_t* path, wchar_t* out, std::size_t capacity) {
     return append(out, capacity, length, L"\\\\?\\") && append(out, capacity, length, full);
 }
 
+// An indexer or a virus scanner often opens a freshly written file for a moment; the move
+// is retried for about a second before the save counts as failed.
+bool moveOver(const wchar_t* from, const wchar_t* to) {
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        const DWORD error = GetLastError();
+        const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                          error == ERROR_ACCESS_DENIED;
+        if (!held || attempt == 20) return false;
+        Sleep(50);
+    }
+}
+
 } // namespace
 
 ReplacingFile::ReplacingFile(const char16_t* target) {
@@ -118,8 +131,7 @@ bool ReplacingFile::commit() {
     const bool flushed = FlushFileBuffers(asHandle(handle_)) != 0;
     const bool closed = CloseHandle(asHandle(handle_)) != 0;
     handle_ = kNoHandle;
-    if (!flushed || !closed ||
-        !MoveFileExW(temp_, target_, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!flushed || !closed || !moveOver(temp_, target_))
         return false; // the destructor deletes the temporary
     committed_ = true;
     return true;

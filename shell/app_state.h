@@ -11,14 +11,8 @@ inline const wchar_t* wide(const char16_t* text) {
     return reinterpret_cast<const wchar_t*>(text);
 }
 
-struct ScreenSize {
-    int width;
-    int height;
-};
-
 extern HINSTANCE g_instance;
 extern HWND g_mainWindow;
-extern const ScreenSize g_screen; // taken once, before wWinMain runs
 extern tovrel::DrawingSettings g_settings;
 extern tovrel::DragState g_drag;
 

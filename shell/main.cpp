@@ -3,6 +3,8 @@
 #include "save.h"
 #include "tray.h"
 
+#include <objbase.h>
+
 namespace {
 
 // Sent to every top-level window when the taskbar is (re)created, e.g. after
@@ -41,9 +43,7 @@ bool registerMainClass() {
     return RegisterClassExW(&windowClass) != 0;
 }
 
-} // namespace
-
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+int runProgram(HINSTANCE instance) {
     g_instance = instance;
     if (!registerMainClass()) {
         MessageBoxW(nullptr, L"注册失败", L"ERROR", MB_OK);
@@ -52,6 +52,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     g_mainWindow =
         CreateWindowExW(WS_EX_TOOLWINDOW, L"Main", L"", WS_POPUP, CW_USEDEFAULT, CW_USEDEFAULT,
                         CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, nullptr);
+    // Run elevated, the program would otherwise never hear from a non-elevated taskbar.
+    ChangeWindowMessageFilterEx(g_mainWindow, g_taskbarCreated, MSGFLT_ALLOW, nullptr);
     initSaveDialogRecord(g_mainWindow);
     ShowWindow(g_mainWindow, SW_SHOW);
     UpdateWindow(g_mainWindow);
@@ -62,4 +64,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&message);
     }
     return 0;
+}
+
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    // The shell asks for COM on the thread that calls ShellExecuteW (the About box's link).
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    const int result = runProgram(instance);
+    if (SUCCEEDED(com)) CoUninitialize();
+    return result;
 }

@@ -1,26 +1,34 @@
 #include "overlay.h"
 
 #include "app_state.h"
+#include "dialogs_in_front.h"
 #include "gdi_surface.h"
 #include "overlay_menu.h"
 #include "resource_ids.h"
+#include "save.h"
 #include "stroke_engine.h"
 
 #include <optional>
 
 namespace {
 
-// The device contexts, bitmap and drawing state of one open overlay; its window
-// is created by openOverlay and destroyed by closeOverlay.
+struct ScreenSize {
+    int width;
+    int height;
+};
+
+// The device contexts, bitmap and drawing state of one open overlay, at the size the screen had
+// when it opened; its window is created by openOverlay and destroyed by closeOverlay.
 class OverlaySession {
   public:
-    OverlaySession(HWND window, HDC screen)
-        : window_(window), windowDc_(GetDC(window)), canvasDc_(CreateCompatibleDC(screen)),
-          canvasBitmap_(CreateCompatibleBitmap(screen, g_screen.width, g_screen.height)),
+    OverlaySession(HWND window, HDC screen, ScreenSize size)
+        : window_(window), size_(size), windowDc_(GetDC(window)),
+          canvasDc_(CreateCompatibleDC(screen)),
+          canvasBitmap_(CreateCompatibleBitmap(screen, size.width, size.height)),
           originalBitmap_(SelectObject(canvasDc_, canvasBitmap_)), canvas_(canvasDc_),
           windowSurface_(windowDc_),
           engine_(g_settings, g_drag,
-                  {platform_, canvas_, windowSurface_, g_screen.width, g_screen.height}) {
+                  {platform_, canvas_, windowSurface_, size.width, size.height}) {
         // With the default opaque mode, R2_NOT would invert a dashed pen's gaps too.
         SetBkMode(canvasDc_, TRANSPARENT);
     }
@@ -37,12 +45,25 @@ class OverlaySession {
     OverlaySession& operator=(const OverlaySession&) = delete;
 
     HWND window() const { return window_; }
-    HDC windowDc() const { return windowDc_; }
-    HDC canvasDc() const { return canvasDc_; }
     tovrel::StrokeEngine& engine() { return engine_; }
+
+    void capture(HDC screen) {
+        BitBlt(canvasDc_, 0, 0, size_.width, size_.height, screen, 0, 0, SRCCOPY);
+    }
+
+    // The Canvas holds exactly what the window shows, including parts a dialog covers now or
+    // that lie beyond a screen made smaller since the overlay opened.
+    bool writeBmp(const wchar_t* path) {
+        SelectObject(canvasDc_, originalBitmap_); // GetDIBits wants the bitmap in no DC
+        const bool written =
+            writeBitmapAsBmp(canvasDc_, canvasBitmap_, size_.width, size_.height, path);
+        SelectObject(canvasDc_, canvasBitmap_);
+        return written;
+    }
 
   private:
     HWND window_;
+    ScreenSize size_;
     HDC windowDc_;
     HDC canvasDc_;
     HBITMAP canvasBitmap_;
@@ -60,6 +81,11 @@ std::optional<OverlaySession> g_overlay;
 void bringToFront(HWND window) {
     SetForegroundWindow(window);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
+void onInitDialog(HWND window, LPARAM size) {
+    const auto* screen = reinterpret_cast<const ScreenSize*>(size);
+    MoveWindow(window, 0, 0, screen->width, screen->height, TRUE);
 }
 
 // The picture is copied after the erase BeginPaint asks for, so the dialog's
@@ -90,15 +116,30 @@ void onLeftButtonUp(WPARAM keyFlags, LPARAM position) {
     onMouseMove(keyFlags, position);
 }
 
+void saveDrawing(HWND window) {
+    DialogsInFront inFront(window);
+    const wchar_t* path = askSavePath();
+    // The tray may have closed the overlay while the dialog was open.
+    if (path && (!g_overlay || !g_overlay->writeBmp(path))) reportSaveFailure();
+}
+
+void onRightButtonDown(HWND window) {
+    switch (showOverlayMenu(window)) {
+    case tovrel::Request::CloseOverlay: closeOverlay(); break;
+    case tovrel::Request::Save: saveDrawing(window); break;
+    default: break;
+    }
+}
+
 INT_PTR CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG: MoveWindow(window, 0, 0, g_screen.width, g_screen.height, TRUE); break;
+    case WM_INITDIALOG: onInitDialog(window, lParam); break;
     case WM_PAINT: onPaint(window); break;
     case WM_KEYDOWN: onKeyDown(wParam); break;
     case WM_LBUTTONDOWN: onLeftButtonDown(); break;
     case WM_MOUSEMOVE: onMouseMove(wParam, lParam); break;
     case WM_LBUTTONUP: onLeftButtonUp(wParam, lParam); break;
-    case WM_RBUTTONDOWN: showOverlayMenu(window); break;
+    case WM_RBUTTONDOWN: onRightButtonDown(window); break;
     }
     return FALSE;
 }
@@ -110,17 +151,19 @@ void openOverlay() {
         bringToFront(g_overlay->window());
         return;
     }
+    // Read afresh: the screen may have changed since the program started.
+    const ScreenSize size = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     HDC screen = GetDC(nullptr);
-    HWND window =
-        CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow, overlayProc, 0);
+    HWND window = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow,
+                                     overlayProc, reinterpret_cast<LPARAM>(&size));
     if (!window) {
         ReleaseDC(nullptr, screen);
         return;
     }
-    g_overlay.emplace(window, screen);
+    g_overlay.emplace(window, screen, size);
     // Half a second for the tray menu to vanish from the screen before it is copied.
     Sleep(500);
-    BitBlt(g_overlay->canvasDc(), 0, 0, g_screen.width, g_screen.height, screen, 0, 0, SRCCOPY);
+    g_overlay->capture(screen);
     ReleaseDC(nullptr, screen);
     ShowWindow(window, SW_SHOW);
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -136,8 +179,4 @@ void closeOverlay() {
 
 HWND overlayWindow() {
     return g_overlay ? g_overlay->window() : nullptr;
-}
-
-HDC overlayWindowDc() {
-    return g_overlay ? g_overlay->windowDc() : nullptr;
 }

@@ -8,6 +8,5 @@ void openOverlay();
 // Discards the open overlay and its drawing; does nothing when none is open.
 void closeOverlay();
 
-// The open overlay's window and its window DC, or null when none is open.
+// The open overlay's window, or null when none is open.
 HWND overlayWindow();
-HDC overlayWindowDc();

@@ -3,4 +3,7 @@
 
 #include <windows.h>
 
-void showOverlayMenu(HWND overlay);
+#include "settings.h"
+
+// Applies a setting chosen there, and names what the overlay must do next.
+tovrel::Request showOverlayMenu(HWND overlay);

@@ -1,10 +1,14 @@
-// Saving what the overlay shows as a BMP file, and the save dialog's record.
+// Saving the drawing as a BMP file: the save dialog and its record, the failure message, and
+// the picture's conversion to the file.
 #pragma once
 
 #include <windows.h>
 
 void initSaveDialogRecord(HWND owner);
-void saveCanvasAsBmp();
+// Asks for a file name; the chosen path, or null when the user cancelled or the dialog failed
+// (which it reports itself).
+const wchar_t* askSavePath();
+void reportSaveFailure();
 
-// Writes what window shows, at the screen size of this moment, as a 24-bit BMP.
-bool writeWindowPicture(HWND window, HDC windowDc, const wchar_t* path);
+// Writes the width x height picture of bitmap, which no DC may hold, as a 24-bit BMP file.
+bool writeBitmapAsBmp(HDC dc, HBITMAP bitmap, int width, int height, const wchar_t* path);

@@ -2,6 +2,7 @@
 
 #include "about.h"
 #include "app_state.h"
+#include "dialogs_in_front.h"
 #include "menus.h"
 #include "overlay.h"
 #include "resource_ids.h"
@@ -53,7 +54,11 @@ void showTrayMenu(HWND mainWindow) {
     switch (dispatchCommand(MenuKind::Tray, id, g_settings, g_drag)) {
     case Request::OpenOverlay: openOverlay(); break;
     case Request::CloseOverlay: closeOverlay(); break;
-    case Request::ShowAbout: showAboutBox(mainWindow); break;
+    case Request::ShowAbout: {
+        DialogsInFront inFront(overlayWindow());
+        showAboutBox(mainWindow);
+        break;
+    }
     case Request::Exit: endProgram(); break;
     default: break;
     }
