@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Checks Tovrel.exe on the build host: small, hardened, importing only Windows' own DLLs, and
+carrying the resources the program and the shell rely on, as the resource compiler reads them
+back. Usage: check_exe.py OBJDUMP WINDRES EXE; prints each failure, exits 1 if there was one."""
+import os, re, subprocess, sys
+
+objdump, windres, exe = sys.argv[1:4]
+headers = subprocess.run([objdump, "-p", exe], check=True, capture_output=True, text=True).stdout
+resources = subprocess.run([windres, "-i", exe, "-O", "rc"], check=True, capture_output=True, text=True).stdout
+resources = re.sub(r"\\x([0-9a-f]{4})", lambda m: chr(int(m[1], 16)), resources)  # wide characters
+dlls = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
+flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", headers)[1], 16)
+checks = {
+    f"imports {sorted(dlls)}": dlls <= {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll",
+                                        "comdlg32.dll", "comctl32.dll", "ole32.dll", "msvcrt.dll"},
+    f"DllCharacteristics {flags:#x} lack high-entropy ASLR or DEP": flags & 0x160 == 0x160,
+    f"{os.path.getsize(exe)} bytes, over 150 KiB": os.path.getsize(exe) <= 150 * 1024,
+}
+expected = ['''103 DIALOGEX 0, 0, 171, 69
+STYLE 0x80c808c8
+CAPTION L"关于 Tovrel"
+FONT 9, "MS Shell Dlg"
+BEGIN
+  CONTROL 128, -1, "STATIC", 0x50000003, 14, 14, 20, 20
+  CONTROL L"Tovrel，1.0 版", -1, "STATIC", 0x50020080, 42, 14, 114, 8
+  CONTROL L"作者链接：", -1, "STATIC", 0x50020000, 42, 26, 41, 8
+  CONTROL L"确定", 1, "BUTTON", 0x50030001, 114, 48, 50, 14
+  CONTROL L"''', '''", -1, "STATIC", 0x50020000, 42, 37, 114, 8
+  CONTROL "<a>https://tovrel.example.org/</a>", 1001, "SYSLINK", 0x50010000, 74, 26, 82, 11
+END''', '''132 DIALOGEX 0, 0, 316, 182
+STYLE 0x80000048
+FONT 8, "MS Shell Dlg", 400, 0, 1
+BEGIN
+END''', "108 14 /* RT_GROUP_ICON */", "/* Has 1 elements.  */", r'"\040\040\000\000", 1, 32,',
+    " FILEVERSION 1, 0, 0, 1\n PRODUCTVERSION 1, 0, 0, 1", 'BLOCK "080404b0"',
+    'VALUE "FileDescription", L"Tovrel 应用程序"', 'VALUE "ProductName", L"Tovrel 应用程序"',
+    'VALUE "FileVersion", "1, 0, 0, 1"', 'VALUE "ProductVersion", "1, 0, 0, 1"',
+    'VALUE "InternalName", "Tovrel"', 'VALUE "LegalCopyright", L"', 'VALUE "Translation", 0x804, 1200',
+    'level=""asInvoker"" uiAccess=""false""', '>true/PM</dpiAware>', '>PerMonitorV2, PerMonitor</',
+    'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""',
+    'publicKeyToken=""6595b64144ccf1df""']
+checks.update({f"no resource text:\n{text}": text in resources for text in expected})
+failures = [what for what, ok in checks.items() if not ok]
+print("\n".join(f"FAILED: {what}" for what in failures) or f"{exe}: as it should be")
+sys.exit(1 if failures else 0)

@@ -1,0 +1,247 @@
+// Drives Tovrel.exe from outside, as a person at the desktop would: starts it, finds its
+// windows, opens its menus, moves the mouse and types. Used by `make demo` and the tests.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace automation {
+
+// Polls until done() holds or the time is up, handling this thread's messages meanwhile.
+inline bool waitUntil(const std::function<bool()>& done, DWORD ms = 10000) {
+    for (const ULONGLONG end = GetTickCount64() + ms;; Sleep(20)) {
+        if (done()) return true;
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&message);
+        if (GetTickCount64() > end) return done();
+    }
+}
+
+inline long style(HWND window, int which = GWL_STYLE) {
+    return GetWindowLongW(window, which);
+}
+
+inline std::wstring windowText(HWND window) { // WM_GETTEXT crosses processes
+    wchar_t text[256] = {};
+    SendMessageTimeoutW(window, WM_GETTEXT, 256, LPARAM(text), SMTO_ABORTIFHUNG, 2000, nullptr);
+    return text;
+}
+
+// Shown top-level windows of a class, of one process unless processId is 0.
+inline std::vector<HWND> shownWindows(const wchar_t* wanted, DWORD processId = 0) {
+    std::vector<HWND> found;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t name[64] = {};
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (IsWindowVisible(w) && GetClassNameW(w, name, 64) && std::wstring(name) == wanted &&
+            (!processId || owner == processId))
+            found.push_back(w);
+    }
+    return found;
+}
+
+inline bool menuOpen() {
+    return !shownWindows(L"#32768").empty();
+}
+
+// A shown dialog of the process: the captionless overlay, or a captioned one with this title
+// (any if null).
+inline HWND dialogOf(DWORD processId, bool captioned, const wchar_t* title = nullptr) {
+    for (HWND w : shownWindows(L"#32770", processId))
+        if (((style(w) & WS_CAPTION) == WS_CAPTION) == captioned &&
+            (!title || windowText(w) == title))
+            return w;
+    return nullptr;
+}
+
+// Nothing covers the window's middle: what a user sees there belongs to it.
+inline bool inFront(HWND window) {
+    RECT r = {};
+    GetWindowRect(window, &r);
+    HWND hit = WindowFromPoint({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    return hit && GetAncestor(hit, GA_ROOT) == window;
+}
+
+constexpr UINT kTrayNotify = WM_USER + 100;
+
+// Tovrel.exe, or the build named by TOVREL_EXE; killed when it goes, so that a failed check
+// leaves nothing running.
+class Program {
+  public:
+    Program() {
+        wchar_t path[MAX_PATH] = {};
+        if (!GetEnvironmentVariableW(L"TOVREL_EXE", path, MAX_PATH))
+            MultiByteToWideChar(CP_UTF8, 0, "Z:" TOVREL_EXE, -1, path, MAX_PATH);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info_);
+        WaitForInputIdle(info_.hProcess, 10000);
+        waitUntil([&] { return (main = mainWindow()) != nullptr; });
+    }
+    ~Program() {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hThread), CloseHandle(info_.hProcess);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE process() const { return info_.hProcess; }
+    // The exit code, or -1 while it still runs when the time is up.
+    long exitCode(DWORD ms = 10000) const {
+        DWORD code = STILL_ACTIVE;
+        waitUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
+        return GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE ? long(code) : -1;
+    }
+    HWND overlay() const { return dialogOf(id(), false); }
+    // The overlay once it is shown, topmost, and in front of everything.
+    HWND waitForOverlay() const {
+        HWND o = nullptr;
+        waitUntil([&] {
+            return (o = overlay()) && (style(o, GWL_EXSTYLE) & WS_EX_TOPMOST) && inFront(o);
+        });
+        return o;
+    }
+
+    HWND main = nullptr; // the hidden main window, once start-up is over
+
+  private:
+    HWND mainWindow() const {
+        const std::vector<HWND> found = shownWindows(L"Main", id());
+        return found.empty() ? nullptr : found[0];
+    }
+    PROCESS_INFORMATION info_ = {};
+};
+
+// ---- Input. Every mouse event carries its position: under Wine's virtual desktop a bare
+// button event can be stamped with a stale one.
+
+inline void send(INPUT input) {
+    SendInput(1, &input, sizeof(input));
+}
+
+inline void mouse(POINT at, DWORD buttons = 0) {
+    const LONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    INPUT input = {INPUT_MOUSE, {}}; // rounded up, so that it lands on this very pixel
+    input.mi = {(at.x * 65536 + width - 1) / width,
+                (at.y * 65536 + height - 1) / height,
+                0,
+                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
+                0,
+                0};
+    send(input);
+}
+
+inline void keyEvent(WORD key, DWORD up) {
+    INPUT input = {INPUT_KEYBOARD, {}};
+    const DWORD extended = key >= VK_LEFT && key <= VK_DOWN ? KEYEVENTF_EXTENDEDKEY : 0;
+    input.ki = {key, WORD(MapVirtualKeyW(key, MAPVK_VK_TO_VSC)), extended | up, 0, 0};
+    send(input);
+}
+
+inline void key(WORD key, int times = 1) {
+    for (int i = 0; i < times; ++i)
+        keyEvent(key, 0), keyEvent(key, KEYEVENTF_KEYUP);
+}
+
+inline void typeText(const std::wstring& text) { // whatever the keyboard layout
+    for (wchar_t ch : text)
+        for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
+            INPUT input = {INPUT_KEYBOARD, {}};
+            input.ki = {0, WORD(ch), KEYEVENTF_UNICODE | up, 0, 0};
+            send(input);
+        }
+}
+
+// Under Wine's virtual desktop the process under the pointer hands on the X server's reports of
+// earlier moves late, as moves of its own, putting the cursor back. Round trips to the window
+// there let them through, a second move puts the cursor right, and it has arrived once it stays.
+inline bool settleMouseAt(POINT at) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        for (int i = 0; i < 4; ++i) {
+            if (i % 2 == 0) mouse(at), Sleep(10);
+            SendMessageTimeoutW(WindowFromPoint(at), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000,
+                                nullptr);
+        }
+        ULONGLONG since = 0;
+        if (waitUntil(
+                [&] {
+                    POINT now = {};
+                    GetCursorPos(&now);
+                    if (now.x != at.x || now.y != at.y) return since = 0, false;
+                    return GetTickCount64() - (since ? since : since = GetTickCount64()) >= 150;
+                },
+                1500))
+            return true;
+    }
+    return false;
+}
+
+// A left-button drag in spaced-out moves, pressed and released where the cursor has settled:
+// the program reads the cursor, not the message, when it takes the press.
+inline void drag(POINT from, POINT to, int steps = 6) {
+    settleMouseAt(from);
+    mouse(from, MOUSEEVENTF_LEFTDOWN);
+    Sleep(150);
+    for (int i = 1; i <= steps; ++i)
+        Sleep(15),
+            mouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+    settleMouseAt(to);
+    mouse(to, MOUSEEVENTF_LEFTUP);
+}
+
+inline void click(POINT at, DWORD down = MOUSEEVENTF_LEFTDOWN) {
+    settleMouseAt(at);
+    mouse(at, down), Sleep(20), mouse(at, down << 1); // each button's up flag follows its down flag
+}
+
+// ---- Menus. Positions count the items that can be chosen; separators do not.
+
+enum Item {
+    kUndo,
+    kRectangle,
+    kEllipse,
+    kPen,
+    kLine,
+    kArrow,
+    kWidthMenu,
+    kColourMenu,
+    kAbout,
+    kExit
+};
+constexpr int kSave = kAbout; // the overlay menu's last item
+enum SubItem { kThin, kDashed, kThick, kRed };
+
+// Chooses the open menu's item, or that item of the submenu at position `submenu`, by keys.
+inline bool chooseMenuItem(int item, int submenu = -1) {
+    if (!waitUntil(menuOpen)) return false;
+    if (submenu >= 0) key(VK_DOWN, submenu + 1), key(VK_RIGHT), key(VK_DOWN, item);
+    if (submenu < 0) key(VK_DOWN, item + 1); // a fresh menu has no selection yet
+    key(VK_RETURN);
+    return waitUntil([] { return !menuOpen(); });
+}
+
+inline bool chooseFromTray(HWND main, int item, int submenu = -1) {
+    PostMessageW(main, kTrayNotify, 0, WM_RBUTTONDOWN);
+    return chooseMenuItem(item, submenu);
+}
+
+// Right-clicks the overlay somewhere new each time (a second click nearby would be a
+// double-click); the menu that opens, or null.
+inline HWND openOverlayMenu() {
+    static int opened = 0;
+    click({600 + 24 * (opened % 10), 60 + 24 * (opened++ % 7)}, MOUSEEVENTF_RIGHTDOWN);
+    return waitUntil(menuOpen) ? shownWindows(L"#32768")[0] : nullptr;
+}
+
+inline bool chooseFromOverlay(int item, int submenu = -1) {
+    return openOverlayMenu() && chooseMenuItem(item, submenu);
+}
+
+} // namespace automation

@@ -1,0 +1,124 @@
+// `make demo`: a scripted annotation over a test picture. Leaves in the folder given as its only
+// argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
+// screen; tray-menu.bmp and overlay-menu.bmp, the two menus open.
+#include "automation.h"
+#include "save.h"
+
+#include <cmath>
+#include <cstdio>
+
+using namespace automation;
+
+namespace {
+
+LRESULT CALLBACK paintPicture(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_PAINT) return DefWindowProcW(window, message, wParam, lParam);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    // Soft bands with a row of tiles: something worth annotating.
+    const COLORREF colours[] = {RGB(236, 240, 244), RGB(222, 232, 242), RGB(246, 238, 226),
+                                RGB(70, 130, 180),  RGB(60, 179, 113),  RGB(238, 130, 60),
+                                RGB(147, 112, 219)};
+    for (int i = 0; i < 7; ++i) {
+        const RECT area = i < 3 ? RECT{0, 267 * i, 1280, 267 * (i + 1)}
+                                : RECT{270 * i - 690, 520, 270 * i - 490, 680};
+        HBRUSH brush = CreateSolidBrush(colours[i]);
+        FillRect(dc, &area, brush);
+        DeleteObject(brush);
+    }
+    EndPaint(window, &paint);
+    return 0;
+}
+
+// The screen's rectangle r as a BMP file, written by the program's own writer.
+bool saveScreen(RECT r, const std::wstring& path) {
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ original = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    SelectObject(memory, original);
+    const bool written = writeBitmapAsBmp(memory, bitmap, width, height, path.c_str());
+    DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
+    return written;
+}
+
+// The open menus and a margin around them.
+RECT aroundMenus() {
+    RECT all = {}, one;
+    for (HWND menu : shownWindows(L"#32768"))
+        GetWindowRect(menu, &one), UnionRect(&all, &all, &one);
+    InflateRect(&all, 12, 12);
+    return all;
+}
+
+bool step(bool done, const char* what) {
+    std::printf("%s %s\n", done ? "done:" : "FAILED:", what);
+    return done;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc != 2) return std::puts("usage: demo.exe OUTPUT-FOLDER"), 2;
+    const std::wstring folder = std::wstring(argv[1]) + L"\\";
+    WNDCLASSW pictureClass = {0,       paintPicture, 0,       0,       nullptr,
+                              nullptr, nullptr,      nullptr, nullptr, L"DemoPicture"};
+    RegisterClassW(&pictureClass);
+    HWND picture = CreateWindowExW(WS_EX_TOPMOST, L"DemoPicture", L"", WS_POPUP | WS_VISIBLE, 0, 0,
+                                   GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                   nullptr, nullptr, nullptr, nullptr);
+    UpdateWindow(picture);
+    Program tovrel;
+    if (!step(tovrel.main && chooseFromTray(tovrel.main, kRectangle) && tovrel.waitForOverlay(),
+              "screen frozen"))
+        return 1;
+    DestroyWindow(picture); // the overlay shows its frozen copy from now on
+
+    drag({140, 120}, {560, 400}, 30);
+    chooseFromOverlay(kEllipse);
+    drag({640, 140}, {1120, 440}, 30);
+    chooseFromOverlay(kRed, kColourMenu);
+    chooseFromOverlay(kPen);
+    POINT at = {180, 470};
+    settleMouseAt(at);
+    mouse(at, MOUSEEVENTF_LEFTDOWN);
+    for (int i = 0; i <= 120; ++i, Sleep(8))
+        mouse(at = {180 + i * 8, 470 + int(40 * std::sin(i / 9.0))});
+    mouse(at, MOUSEEVENTF_LEFTUP);
+    chooseFromOverlay(kLine);
+    drag({140, 730}, {1140, 730}, 30);
+    chooseFromOverlay(kArrow);
+    drag({760, 620}, {980, 500}, 30);
+    Sleep(300);
+    step(saveScreen({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                    folder + L"overlay.bmp"),
+         "overlay screenshot");
+
+    settleMouseAt({1180, 120}); // the tray menu opens with its right edge at the cursor
+    PostMessageW(tovrel.main, WM_USER + 100, 0, WM_RBUTTONDOWN);
+    step(waitUntil(menuOpen) && saveScreen(aroundMenus(), folder + L"tray-menu.bmp"),
+         "tray menu screenshot");
+    key(VK_ESCAPE);
+    waitUntil([] { return !menuOpen(); });
+    const bool opened = openOverlayMenu();
+    key(VK_DOWN, kColourMenu + 1), key(VK_RIGHT);
+    step(opened && waitUntil([] { return shownWindows(L"#32768").size() == 2; }) &&
+             saveScreen(aroundMenus(), folder + L"overlay-menu.bmp"),
+         "overlay menu screenshot");
+    key(VK_ESCAPE, 2);
+
+    const std::wstring saved = folder + L"demo.bmp";
+    DeleteFileW(saved.c_str());
+    chooseFromOverlay(kSave);
+    waitUntil([&] { return dialogOf(tovrel.id(), true) == GetForegroundWindow(); });
+    typeText(saved), key(VK_RETURN);
+    const bool written = step(
+        waitUntil([&] { return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES; }),
+        "picture saved through the save dialog");
+    key(VK_ESCAPE);
+    waitUntil(
+        [&] { return !tovrel.overlay(); }); // else the tray's posted message would overtake the key
+    chooseFromTray(tovrel.main, kExit);
+    return step(tovrel.exitCode() == 0, "Tovrel exited") && written ? 0 : 1;
+}
