@@ -68,57 +68,6 @@ inline bool inFront(HWND window) {
 
 constexpr UINT kTrayNotify = WM_USER + 100;
 
-// Tovrel.exe, or the build named by TOVREL_EXE; killed when it goes, so that a failed check
-// leaves nothing running.
-class Program {
-  public:
-    Program() {
-        wchar_t path[MAX_PATH] = {};
-        if (!GetEnvironmentVariableW(L"TOVREL_EXE", path, MAX_PATH))
-            MultiByteToWideChar(CP_UTF8, 0, "Z:" TOVREL_EXE, -1, path, MAX_PATH);
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                       &info_);
-        WaitForInputIdle(info_.hProcess, 10000);
-        waitUntil([&] { return (main = mainWindow()) != nullptr; });
-    }
-    ~Program() {
-        TerminateProcess(info_.hProcess, 1);
-        WaitForSingleObject(info_.hProcess, 5000);
-        CloseHandle(info_.hThread), CloseHandle(info_.hProcess);
-    }
-    Program(const Program&) = delete;
-    Program& operator=(const Program&) = delete;
-
-    DWORD id() const { return info_.dwProcessId; }
-    HANDLE process() const { return info_.hProcess; }
-    // The exit code, or -1 while it still runs when the time is up.
-    long exitCode(DWORD ms = 10000) const {
-        DWORD code = STILL_ACTIVE;
-        waitUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
-        return GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE ? long(code) : -1;
-    }
-    HWND overlay() const { return dialogOf(id(), false); }
-    // The overlay once it is shown, topmost, and in front of everything.
-    HWND waitForOverlay() const {
-        HWND o = nullptr;
-        waitUntil([&] {
-            return (o = overlay()) && (style(o, GWL_EXSTYLE) & WS_EX_TOPMOST) && inFront(o);
-        });
-        return o;
-    }
-
-    HWND main = nullptr; // the hidden main window, once start-up is over
-
-  private:
-    HWND mainWindow() const {
-        const std::vector<HWND> found = shownWindows(L"Main", id());
-        return found.empty() ? nullptr : found[0];
-    }
-    PROCESS_INFORMATION info_ = {};
-};
-
 // ---- Input. Every mouse event carries its position: under Wine's virtual desktop a bare
 // button event can be stamped with a stale one.
 
@@ -201,6 +150,12 @@ inline void click(POINT at, DWORD down = MOUSEEVENTF_LEFTDOWN) {
     mouse(at, down), Sleep(20), mouse(at, down << 1); // each button's up flag follows its down flag
 }
 
+inline void clickOn(HWND control) {
+    RECT r = {};
+    GetWindowRect(control, &r);
+    click({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+}
+
 // ---- Menus. Positions count the items that can be chosen; separators do not.
 
 enum Item {
@@ -217,6 +172,7 @@ enum Item {
 };
 constexpr int kSave = kAbout; // the overlay menu's last item
 enum SubItem { kThin, kDashed, kThick, kRed };
+constexpr int kFileTypes = 0x470, kFileName = 0x47c; // controls of the save dialog
 
 // Chooses the open menu's item, or that item of the submenu at position `submenu`, by keys.
 inline bool chooseMenuItem(int item, int submenu = -1) {
@@ -243,5 +199,73 @@ inline HWND openOverlayMenu() {
 inline bool chooseFromOverlay(int item, int submenu = -1) {
     return openOverlayMenu() && chooseMenuItem(item, submenu);
 }
+
+// Tovrel.exe, or the build named by TOVREL_EXE; killed when it goes, so that a failed check
+// leaves nothing running.
+class Program {
+  public:
+    Program() {
+        wchar_t path[MAX_PATH] = {};
+        if (!GetEnvironmentVariableW(L"TOVREL_EXE", path, MAX_PATH))
+            MultiByteToWideChar(CP_UTF8, 0, "Z:" TOVREL_EXE, -1, path, MAX_PATH);
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                       &info_);
+        WaitForInputIdle(info_.hProcess, 10000);
+        waitUntil([&] { return (main = mainWindow()) != nullptr; });
+    }
+    ~Program() {
+        TerminateProcess(info_.hProcess, 1);
+        WaitForSingleObject(info_.hProcess, 5000);
+        CloseHandle(info_.hThread), CloseHandle(info_.hProcess);
+    }
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    DWORD id() const { return info_.dwProcessId; }
+    HANDLE process() const { return info_.hProcess; }
+    // The exit code, or -1 while it still runs when the time is up.
+    long exitCode(DWORD ms = 10000) const {
+        DWORD code = STILL_ACTIVE;
+        waitUntil([&] { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }, ms);
+        return GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE ? long(code) : -1;
+    }
+    HWND overlay() const { return dialogOf(id(), false); }
+    // The overlay once it is shown, topmost, and in front of everything.
+    HWND waitForOverlay() const {
+        HWND o = nullptr;
+        waitUntil([&] {
+            return (o = overlay()) && (style(o, GWL_EXSTYLE) & WS_EX_TOPMOST) && inFront(o);
+        });
+        return o;
+    }
+    // Chooses a tool from the tray: the overlay it opens, or null.
+    HWND openWith(int tool) const {
+        return chooseFromTray(main, tool) ? waitForOverlay() : nullptr;
+    }
+    bool overlayCloses(DWORD ms = 10000) const {
+        return waitUntil([&] { return !overlay(); }, ms);
+    }
+    // Chooses 保存 from the overlay menu: the save dialog once it has the keyboard, or null.
+    HWND openSaveDialog() const {
+        HWND dialog = nullptr;
+        return chooseFromOverlay(kSave) && waitUntil([&] {
+                   return (dialog = dialogOf(id(), true)) && GetForegroundWindow() == dialog &&
+                          GetDlgItem(dialog, kFileTypes);
+               })
+                   ? dialog
+                   : nullptr;
+    }
+
+    HWND main = nullptr; // the hidden main window, once start-up is over
+
+  private:
+    HWND mainWindow() const {
+        const std::vector<HWND> found = shownWindows(L"Main", id());
+        return found.empty() ? nullptr : found[0];
+    }
+    PROCESS_INFORMATION info_ = {};
+};
 
 } // namespace automation

@@ -70,9 +70,7 @@ int wmain(int argc, wchar_t** argv) {
                                    nullptr, nullptr, nullptr, nullptr);
     UpdateWindow(picture);
     Program tovrel;
-    if (!step(tovrel.main && chooseFromTray(tovrel.main, kRectangle) && tovrel.waitForOverlay(),
-              "screen frozen"))
-        return 1;
+    if (!step(tovrel.main && tovrel.openWith(kRectangle), "screen frozen")) return 1;
     DestroyWindow(picture); // the overlay shows its frozen copy from now on
 
     drag({140, 120}, {560, 400}, 30);
@@ -110,8 +108,7 @@ int wmain(int argc, wchar_t** argv) {
 
     const std::wstring saved = folder + L"demo.bmp";
     DeleteFileW(saved.c_str());
-    chooseFromOverlay(kSave);
-    waitUntil([&] { return dialogOf(tovrel.id(), true) == GetForegroundWindow(); });
+    tovrel.openSaveDialog();
     typeText(saved), key(VK_RETURN);
     const bool written = step(
         waitUntil([&] { return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES; }),

@@ -4,6 +4,7 @@
 
 #include "automation.h"
 
+#include <psapi.h>
 #include <shellapi.h>
 #include <winternl.h>
 
@@ -17,13 +18,6 @@ namespace driver {
 
 using namespace automation;
 
-// Tray icons are known by window and uID; modifying nothing succeeds only while one exists.
-inline bool trayIcon(DWORD command, HWND window) {
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon), icon.hWnd = window;
-    return Shell_NotifyIconW(command, &icon);
-}
-
 // A failed check is printed with its line and counted; the exit code tells.
 inline int failures = 0;
 inline bool check(bool ok, const char* what, int line, const std::string& detail = "") {
@@ -35,10 +29,16 @@ inline bool check(bool ok, const char* what, int line, const std::string& detail
 #define REQUIRE(condition, ...)                                                                    \
     if (!CHECK(condition __VA_OPT__(, ) __VA_ARGS__)) return
 
-// ---- Pictures
+inline bool closes(HWND window, DWORD ms = 10000) {
+    return waitUntil([window] { return !IsWindow(window); }, ms);
+}
 
-class Picture;
-std::string difference(const Picture& actual, const Picture& expected);
+// Tray icons are known by window and uID; modifying nothing succeeds only while one exists.
+inline bool trayIcon(DWORD command, HWND window) {
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof(icon), icon.hWnd = window;
+    return Shell_NotifyIconW(command, &icon);
+}
 
 // A 32-bit top-down picture in a DIB section, so that GDI can draw on it as the program would.
 class Picture {
@@ -46,39 +46,35 @@ class Picture {
     explicit Picture(int w = GetSystemMetrics(SM_CXSCREEN), int h = GetSystemMetrics(SM_CYSCREEN))
         : width(w), height(h), dc_(CreateCompatibleDC(nullptr)) {
         BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-        void* bits = nullptr;
-        bitmap_ = CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        pixels_ = static_cast<std::uint32_t*>(bits);
-        original_ = SelectObject(dc_, bitmap_);
+        original_ =
+            SelectObject(dc_, CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
         SetBkMode(dc_, TRANSPARENT); // as the program's Canvas: dashes leave their gaps alone
     }
-    ~Picture() {
-        DeleteObject(SelectObject(dc_, original_));
-        DeleteDC(dc_);
-    }
+    ~Picture() { DeleteObject(SelectObject(dc_, original_)), DeleteDC(dc_); }
     Picture(const Picture&) = delete;
     Picture& operator=(const Picture&) = delete;
+
+    // R2_NOT sets the unused top byte too.
+    std::uint32_t at(int x, int y) const {
+        return static_cast<std::uint32_t*>(bits_)[y * width + x] & 0xFFFFFF;
+    }
+    HDC dc() const { return dc_; }
 
     Picture& copyScreen() {
         HDC screen = GetDC(nullptr);
         BitBlt(dc_, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        ReleaseDC(nullptr, screen);
-        return GdiFlush(), *this;
+        return ReleaseDC(nullptr, screen), GdiFlush(), *this;
     }
     // The screen once it has stopped changing: a window that has just closed, or the taskbar
     // that comes with a tray icon, may still be on its way.
     Picture& copySettledScreen() {
         Picture earlier(width, height);
-        for (int i = 0; i < 30; ++i) {
-            earlier.copyScreen();
-            waitUntil([] { return false; }, 100); // and this program's own windows repaint
-            if (difference(copyScreen(), earlier).empty()) break;
-        }
+        for (int tries = 0; tries < 30 && (tries == 0 || !difference(earlier, *this).empty());
+             ++tries)
+            earlier.copyScreen(), waitUntil([] { return false; }, 100),
+                copyScreen(); // we repaint too
         return *this;
     }
-    // R2_NOT sets the unused top byte too.
-    std::uint32_t at(int x, int y) const { return pixels_[std::size_t(y) * width + x] & 0xFFFFFF; }
-    HDC dc() const { return dc_; }
 
     // Draws with a pen of this style, width and colour and the hollow brush, in this mix mode.
     template <typename Draw>
@@ -87,28 +83,17 @@ class Picture {
         HGDIOBJ brush = SelectObject(dc_, GetStockObject(NULL_BRUSH));
         const int oldMix = SetROP2(dc_, mix);
         how(dc_);
-        SetROP2(dc_, oldMix), SelectObject(dc_, brush), DeleteObject(SelectObject(dc_, pen));
-        GdiFlush();
-    }
-    void line(POINT a, POINT b, int penWidth = 1, COLORREF colour = 0, int mix = R2_NOT) {
-        draw(PS_SOLID, penWidth, colour, mix,
-             [&](HDC dc) { MoveToEx(dc, a.x, a.y, nullptr), LineTo(dc, b.x, b.y); });
+        SetROP2(dc_, oldMix), SelectObject(dc_, brush), DeleteObject(SelectObject(dc_, pen)),
+            GdiFlush();
     }
 
-    // A 24-bit bottom-up BMP of this picture's size with every header field as it must be;
-    // false otherwise.
+    // A 24-bit bottom-up BMP of this picture's size, every header field as it must be.
     bool loadBmp(const std::vector<std::uint8_t>& b) {
         const std::uint32_t stride = (width * 3 + 3) & ~3, size = 54 + stride * height;
-        const std::uint32_t header[][2] = {{0x4D42, 2},
-                                           {size, 4},
-                                           {0, 4},
-                                           {54, 4},
-                                           {40, 4},
-                                           {std::uint32_t(width), 4},
-                                           {std::uint32_t(height), 4},
-                                           {1, 2},
-                                           {24, 2},
-                                           {0, 24}};
+        // clang-format off
+        const std::uint32_t header[][2] = {{0x4D42, 2}, {size, 4}, {0, 4}, {54, 4}, {40, 4}, {std::uint32_t(width), 4},
+                                           {std::uint32_t(height), 4}, {1, 2}, {24, 2}, {0, 24}}; // value, bytes
+        // clang-format on
         std::size_t at = 0;
         for (auto [value, bytes] : header)
             for (std::uint32_t i = 0; i < bytes; ++i, ++at)
@@ -117,60 +102,54 @@ class Picture {
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
                 const std::uint8_t* p = &b[54 + stride * (height - 1 - y) + 3 * x];
-                pixels_[std::size_t(y) * width + x] = p[2] << 16 | p[1] << 8 | p[0];
+                static_cast<std::uint32_t*>(bits_)[y * width + x] = p[2] << 16 | p[1] << 8 | p[0];
             }
         return true;
     }
 
-    const int width;
-    const int height;
+    // Empty when both show the same; otherwise how many pixels differ, and the first.
+    friend std::string difference(const Picture& actual, const Picture& expected) {
+        if (actual.width != expected.width || actual.height != expected.height)
+            return "sizes differ";
+        long count = 0, first = 0;
+        for (int i = actual.width * actual.height - 1; i >= 0; --i)
+            if (actual.at(i % actual.width, i / actual.width) !=
+                expected.at(i % actual.width, i / actual.width))
+                ++count, first = i;
+        return count ? std::to_string(count) + " pixels differ, the first at " +
+                           std::to_string(first % actual.width) + "," +
+                           std::to_string(first / actual.width)
+                     : "";
+    }
+
+    const int width, height;
 
   private:
     HDC dc_;
-    HBITMAP bitmap_ = nullptr;
     HGDIOBJ original_ = nullptr;
-    std::uint32_t* pixels_ = nullptr;
+    void* bits_ = nullptr;
 };
 
-// Empty when both show the same; otherwise how many pixels differ, and the first.
-inline std::string difference(const Picture& actual, const Picture& expected) {
-    if (actual.width != expected.width || actual.height != expected.height)
-        return "sizes " + std::to_string(actual.width) + "x" + std::to_string(actual.height);
-    long count = 0;
-    char first[64] = {};
-    for (int y = 0; y < actual.height; ++y)
-        for (int x = 0; x < actual.width; ++x)
-            if (actual.at(x, y) != expected.at(x, y) && count++ == 0)
-                std::snprintf(first, 64, " first at (%d,%d): %06X, not %06X", x, y,
-                              unsigned(actual.at(x, y)), unsigned(expected.at(x, y)));
-    return count ? std::to_string(count) + " pixels differ," + first : "";
-}
-
-// Drawing reaches the screen a little after the input: the difference once the screen shows
-// the picture, or at the end of the wait.
-inline std::string screenDifference(const Picture& expected, DWORD ms = 3000) {
-    std::string found;
-    Picture shot(expected.width, expected.height);
-    waitUntil([&] { return (found = difference(shot.copyScreen(), expected)).empty(); }, ms);
-    return found;
-}
-
+// Drawing reaches the screen a little after the input: checks the screen once it shows the
+// picture, or at the end of the wait.
 #define CHECK_SCREEN(expected, ...)                                                                \
     [&] {                                                                                          \
-        const std::string d = driver::screenDifference(expected);                                  \
+        std::string d;                                                                             \
+        driver::Picture shot(expected.width, expected.height);                                     \
+        driver::waitUntil([&] { return (d = difference(shot.copyScreen(), expected)).empty(); },   \
+                          3000);                                                                   \
         return driver::check(d.empty(), "the screen shows " #expected, __LINE__,                   \
                              d __VA_OPT__(+" " +) __VA_ARGS__);                                    \
     }()
 
 // Topmost static windows of this program, painted when it waits: white on the left half and
-// black on the right as the screen to freeze, or grey over part of it. Static controls are
+// black on the right as the screen to freeze, or a square over part of it. Static controls are
 // transparent to WindowFromPoint, so they never count as covering anything.
-inline HWND showRect(RECT r, DWORD kind = SS_GRAYRECT) {
+inline HWND showRect(RECT r, DWORD kind) {
     HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
                              WS_POPUP | kind, r.left, r.top, r.right - r.left, r.bottom - r.top,
                              nullptr, nullptr, nullptr, nullptr);
-    ShowWindow(w, SW_SHOWNOACTIVATE);
-    return UpdateWindow(w), w;
+    return ShowWindow(w, SW_SHOWNOACTIVATE), UpdateWindow(w), w;
 }
 struct Pattern {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
@@ -179,17 +158,9 @@ struct Pattern {
     ~Pattern() { DestroyWindow(halves[0]), DestroyWindow(halves[1]); }
 };
 
-// ---- Files
-
 inline std::vector<std::uint8_t> readFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
-}
-
-inline bool writeFile(const std::wstring& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    return bool(
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size())));
 }
 
 inline bool exists(const std::wstring& pattern) {
@@ -206,34 +177,27 @@ inline std::wstring testFolder(const wchar_t* name) {
     return CreateDirectoryW(folder.c_str(), nullptr), folder;
 }
 
-// ---- GDI objects of another process, stock objects aside. Wine keeps no count for
+// Live GDI objects of another process, stock objects aside. Wine keeps no count for
 // GetGuiResources; its handle table, found through the PEB, tells: 0x10000 entries of 24 bytes,
-// in use while the type is not 0, stock where the top bit of the low byte of `unique` is set
-// (found by creating pens in a test program and watching the table).
+// in use while the type byte (at 14) is not 0, stock where the top bit of byte 12 is set (found
+// by creating pens in a test program and watching the table).
 inline DWORD gdiObjects(HANDLE process) {
     if (DWORD count = GetGuiResources(process, GR_GDIOBJECTS)) return count;
-    struct Entry {
-        std::uint64_t object;
-        std::uint32_t owner;
-        std::uint16_t unique;
-        std::uint8_t type, flags;
-        std::uint64_t user;
-    };
     using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
     const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
     PROCESS_BASIC_INFORMATION info = {};
     std::uint64_t table = 0;
-    std::vector<Entry> entries(0x10000);
+    std::vector<std::uint8_t> entries(24 * 0x10000);
     if (query(process, ProcessBasicInformation, &info, sizeof(info), nullptr) ||
         !ReadProcessMemory(process, reinterpret_cast<char*>(info.PebBaseAddress) + 0xF8, &table, 8,
                            nullptr) ||
-        !ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(),
-                           24 * entries.size(), nullptr))
+        !ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(),
+                           nullptr))
         return 0;
     DWORD count = 0;
-    for (const Entry& entry : entries)
-        count += entry.type && !(entry.unique & 0x80);
+    for (std::size_t at = 0; at < entries.size(); at += 24)
+        count += entries[at + 14] && !(entries[at + 12] & 0x80);
     return count;
 }
 
@@ -245,6 +209,13 @@ inline DWORD settledGdiObjects(HANDLE process) {
         if (const DWORD now = gdiObjects(process); now != last)
             last = now, since = GetTickCount64();
     return last;
+}
+
+// The program's GDI objects, once settled, and its working set in KiB.
+inline std::pair<DWORD, long> usage(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    K32GetProcessMemoryInfo(process, &memory, sizeof(memory));
+    return {settledGdiObjects(process), long(memory.WorkingSetSize / 1024)};
 }
 
 } // namespace driver

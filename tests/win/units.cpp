@@ -1,0 +1,133 @@
+// The shell's pieces on Windows, without starting the program: both menus as built and what
+// each item does, labels that can be read, and BMP files through the Windows file layer.
+#include "app_state.h"
+#include "bmp_writer.h"
+#include "driver.h"
+#include "menus.h"
+
+#include <algorithm>
+
+using namespace driver;
+using namespace tovrel;
+
+namespace {
+
+// What choosing an item does that the end-to-end runs do not see: the colour it sets, and
+// whether it resets the drag's start point.
+std::wstring effect(MenuKind kind, UINT id) {
+    DrawingSettings settings{ToolNone, 0x123456, 5, 3};
+    DragState drag;
+    drag.start = {5, 5};
+    dispatchCommand(kind, id, settings, drag);
+    return (settings.penColour != 0x123456 ? L" colour" + std::to_wstring(settings.penColour)
+                                           : L"") +
+           (drag.start.x != 5 ? L" start" : L"");
+}
+
+// "label:id effect" per item, "-" per separator, "label[...]" per submenu.
+std::wstring describe(HMENU menu, MenuKind kind) {
+    std::wstring text;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        wchar_t label[64] = {};
+        MENUITEMINFOW item = {};
+        item.cbSize = sizeof(item), item.fMask = MIIM_FTYPE | MIIM_ID | MIIM_STRING | MIIM_SUBMENU;
+        item.dwTypeData = label, item.cch = 64;
+        GetMenuItemInfoW(menu, i, TRUE, &item);
+        text += std::wstring(i ? L"," : L"") + (item.fType & MFT_SEPARATOR ? L"-" : label);
+        if (item.hSubMenu)
+            text += L"[" + describe(item.hSubMenu, kind) + L"]";
+        else if (!(item.fType & MFT_SEPARATOR))
+            text += L":" + std::to_wstring(item.wID) + effect(kind, item.wID);
+    }
+    return text;
+}
+
+void menus() {
+    const std::wstring tray =
+        L"撤销(&U)      ESC:1003,-,矩形:1004 start,椭圆:1005 start,"
+        L"钢笔:1006 start,线条:1007 start,箭头:1008 start,-,"
+        L"宽度[细线:20101,虚线:20102,粗线:20103],颜色[黑色:10101 colour0,"
+        L"绿色:10102 colour65280,蓝色:10103 colour16711680,红色:10104 colour255,"
+        L"黄色:10105 colour65535,白色:10106 colour16777215,紫色:10107 colour16711819],-,"
+        L"关于作者:1013,退出(&Q):1012";
+    const std::wstring overlay =
+        L"撤销(&U)      ESC:11003,-,矩形:11004 start,椭圆:11005 start,"
+        L"钢笔:11006 start,线条:11007 start,箭头:11008 start,-,"
+        L"宽度[细线:210101,虚线:210102,粗线:210103],颜色[黑色:110101 colour0,"
+        L"绿色:110102 colour65280,蓝色:110103 colour16711680,红色:110104 colour255,"
+        L"黄色:110105 colour65535,白色:110106 colour16777215,紫色:110107 colour16711819],-,"
+        L"保存(&S):11011";
+    for (auto [kind, expected] : {std::pair{MenuKind::Tray, tray}, {MenuKind::Overlay, overlay}}) {
+        UniqueMenu menu(buildMenu(kind));
+        const std::wstring built = describe(menu.get(), kind);
+        CHECK(built == expected,
+              "from character " +
+                  std::to_string(std::mismatch(built.begin(), built.end(), expected.begin()).first -
+                                 built.begin()));
+    }
+}
+
+// Missing glyphs draw as identical boxes: two labels in the menu font must not look alike.
+void labelsReadable() {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    {
+        Picture a(64, 32), b(64, 32);
+        for (auto [picture, label] : {std::pair{&a, L"矩形"}, {&b, L"椭圆"}}) {
+            SelectObject(picture->dc(), font);
+            SetTextColor(picture->dc(), 0xFFFFFF);
+            TextOutW(picture->dc(), 0, 0, label, 2);
+            GdiFlush();
+        }
+        CHECK(!difference(a, b).empty(),
+              "menu labels draw alike: the Wine prefix has no font for them");
+    }
+    DeleteObject(font);
+}
+
+// Rows of every padding go to the file as given.
+void bmpFiles() {
+    const std::wstring folder = testFolder(L"bmp");
+    auto write = [](const std::wstring& path, int width, int height,
+                    const std::vector<std::uint8_t>& rows) {
+        return writeBmp(reinterpret_cast<const char16_t*>(path.c_str()),
+                        {0, width, height, 3 * width, 1, 3}, rows.data());
+    };
+    std::vector<std::uint8_t> rows(6220800);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        rows[i] = std::uint8_t(i * 131 + 7); // the padding too
+    for (int width = 1; width <= 4; ++width) {
+        Picture file(width, 3);
+        const std::vector<std::uint8_t> bytes =
+            write(folder + L"rows.bmp", width, 3, rows) ? readFile(folder + L"rows.bmp") : rows;
+        CHECK(file.loadBmp(bytes) && std::equal(bytes.begin() + 54, bytes.end(), rows.begin()),
+              std::to_string(width));
+    }
+    // A save that cannot be written keeps the old file as it was and leaves nothing beside it: a
+    // read-only file, and a full disk where there is one.
+    ULARGE_INTEGER size = {};
+    const bool smallDisk =
+        GetDiskFreeSpaceExW(L"T:\\", nullptr, &size, nullptr) && size.QuadPart < 2 << 20;
+    if (!smallDisk)
+        std::puts("no small disk at T: (mounting one needs root), so no full-disk check");
+    for (const std::wstring& path :
+         {folder + L"readonly.bmp", std::wstring(smallDisk ? L"T:\\full.bmp" : L"")}) {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        const std::vector<std::uint8_t> old = write(path, 1, 1, rows) ? readFile(path) : rows;
+        SetFileAttributesW(path.c_str(), smallDisk && path[0] == L'T' ? FILE_ATTRIBUTE_NORMAL
+                                                                      : FILE_ATTRIBUTE_READONLY);
+        CHECK(path.empty() || (!write(path, 1920, 1080, rows) && readFile(path) == old &&
+                               !exists(path + L".tmp*")),
+              std::string(path.begin(), path.end()));
+    }
+}
+
+} // namespace
+
+void units() {
+    menus();
+    labelsReadable();
+    bmpFiles();
+}
