@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
-"""Checks Tovrel.exe on the build host: small, hardened, importing only Windows' own DLLs, and
-carrying the resources the program and the shell rely on, as the resource compiler reads them
-back. Usage: check_exe.py OBJDUMP WINDRES EXE; prints each failure, exits 1 if there was one."""
+# Checks Tovrel.exe on the build host: small, hardened, importing only Windows' own DLLs, and
+# carrying the manifest, version block and icon the shell relies on, as the resource compiler
+# reads them back. Usage: check_exe.py OBJDUMP WINDRES EXE; prints each failure, exits 1 if any.
 import os, re, subprocess, sys
 
 objdump, windres, exe = sys.argv[1:4]

@@ -65,17 +65,6 @@ class Picture {
         BitBlt(dc_, 0, 0, width, height, screen, 0, 0, SRCCOPY);
         return ReleaseDC(nullptr, screen), GdiFlush(), *this;
     }
-    // The screen once it has stopped changing: a window that has just closed, or the taskbar
-    // that comes with a tray icon, may still be on its way.
-    Picture& copySettledScreen() {
-        Picture earlier(width, height);
-        for (int tries = 0; tries < 30 && (tries == 0 || !difference(earlier, *this).empty());
-             ++tries)
-            earlier.copyScreen(), waitUntil([] { return false; }, 100),
-                copyScreen(); // we repaint too
-        return *this;
-    }
-
     // Draws with a pen of this style, width and colour and the hollow brush, in this mix mode.
     template <typename Draw>
     void draw(int style, int penWidth, COLORREF colour, int mix, Draw how) {
@@ -88,7 +77,7 @@ class Picture {
     }
 
     // A 24-bit bottom-up BMP of this picture's size, every header field as it must be.
-    bool loadBmp(const std::vector<std::uint8_t>& b) {
+    bool loadBmp(const std::string& b) {
         const std::uint32_t stride = (width * 3 + 3) & ~3, size = 54 + stride * height;
         // clang-format off
         const std::uint32_t header[][2] = {{0x4D42, 2}, {size, 4}, {0, 4}, {54, 4}, {40, 4}, {std::uint32_t(width), 4},
@@ -97,11 +86,13 @@ class Picture {
         std::size_t at = 0;
         for (auto [value, bytes] : header)
             for (std::uint32_t i = 0; i < bytes; ++i, ++at)
-                if (b.size() != size || b[at] != (i < 4 ? (value >> 8 * i) & 0xFF : 0))
+                if (b.size() != size ||
+                    std::uint8_t(b[at]) != (i < 4 ? (value >> 8 * i) & 0xFF : 0))
                     return false;
         for (int y = 0; y < height; ++y)
             for (int x = 0; x < width; ++x) {
-                const std::uint8_t* p = &b[54 + stride * (height - 1 - y) + 3 * x];
+                const auto* p = reinterpret_cast<const std::uint8_t*>(
+                    &b[54 + stride * (height - 1 - y) + 3 * x]);
                 static_cast<std::uint32_t*>(bits_)[y * width + x] = p[2] << 16 | p[1] << 8 | p[0];
             }
         return true;
@@ -155,12 +146,23 @@ struct Pattern {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HWND halves[2] = {showRect({0, 0, w / 2, h}, SS_WHITERECT),
                       showRect({w / 2, 0, w, h}, SS_BLACKRECT)};
+    // Painted when this thread waits.
+    Pattern() {
+        waitUntil([] { return false; }, 200);
+    }
     ~Pattern() { DestroyWindow(halves[0]), DestroyWindow(halves[1]); }
 };
 
-inline std::vector<std::uint8_t> readFile(const std::wstring& path) {
+inline std::string readFile(const std::wstring& path) {
     std::ifstream in(path.c_str(), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline std::string narrow(const std::wstring& text) {
+    std::string out(3 * text.size(), 0);
+    return out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(),
+                                          int(out.size()), 0, 0)),
+           out;
 }
 
 inline bool exists(const std::wstring& pattern) {

@@ -61,18 +61,16 @@ void desk() {
                });
     };
     REQUIRE(openAbout() && GetWindow(about, GW_OWNER) == main);
-    CHECK(FindWindowExW(about, nullptr, L"Static", L"Tovrel，1.0 版") &&
-          FindWindowExW(about, nullptr, L"Static", L"作者链接：") &&
-          FindWindowExW(about, nullptr, L"Button", L"确定") &&
-          windowText(GetDlgItem(about, 1001)).find(L"https://tovrel.example.org/") !=
-              std::wstring::npos);
+    for (auto [kind, text] : {std::pair{L"Static", L"Tovrel，1.0 版"},
+                              {L"Static", L"作者链接："},
+                              {L"Button", L"确定"}})
+        CHECK(FindWindowExW(about, nullptr, kind, text), narrow(text));
     key(VK_RETURN);
     CHECK(closes(about, 2000), "Enter left the About box open");
     REQUIRE(openAbout());
     clickOn(GetDlgItem(about, 1001));
-    const std::string page = "https://tovrel.example.org/\r\n";
     CHECK(waitUntil(
-        [&] { return readFile(opened) == std::vector<std::uint8_t>(page.begin(), page.end()); }));
+        [&] { return readFile(opened) == std::string("https://tovrel.example.org/\r\n"); }));
     CHECK(!closes(about, 2000), "the link closed the box");
     PostMessageW(about, WM_SYSCOMMAND, SC_CLOSE, 0);
     CHECK(closes(about, 2000), "the close command left the box open");
@@ -147,9 +145,9 @@ void drawing() {
     };
     // clang-format on
     Pattern pattern;
-    Program tovrel;
     Picture expected;
-    expected.copySettledScreen();
+    expected.copyScreen();
+    Program tovrel;
     REQUIRE(chooseFromTray(tovrel.main, kRectangle));
     const ULONGLONG menuClosed = GetTickCount64();
     // What the screen shows half a second after the menu has closed freezes: a square shown now.
@@ -226,7 +224,7 @@ void save() {
     REQUIRE(tovrel.main && setScreen(1280, 800));
     Pattern pattern;
     Picture expected;
-    expected.copySettledScreen();
+    expected.copyScreen();
     RECT r;
     const HWND overlay = tovrel.openWith(kRectangle);
     REQUIRE(overlay && GetWindowRect(overlay, &r) && r.right == 1280 && r.bottom == 800);
@@ -267,7 +265,7 @@ void save() {
 
     // Held open elsewhere throughout: the message, and the old file as it was. The dialog
     // proposes the last name and filter.
-    const std::vector<std::uint8_t> old = readFile(path);
+    const std::string old = readFile(path);
     HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
     REQUIRE(dialog = tovrel.openSaveDialog());

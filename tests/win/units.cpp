@@ -19,9 +19,10 @@ std::wstring effect(MenuKind kind, UINT id) {
     DragState drag;
     drag.start = {5, 5};
     dispatchCommand(kind, id, settings, drag);
-    return (settings.penColour != 0x123456 ? L" colour" + std::to_wstring(settings.penColour)
-                                           : L"") +
-           (drag.start.x != 5 ? L" start" : L"");
+    wchar_t colour[16] = L"";
+    if (settings.penColour != 0x123456)
+        swprintf(colour, 16, L" colour%06X", unsigned(settings.penColour));
+    return colour + std::wstring(drag.start.x != 5 ? L" start" : L"");
 }
 
 // "label:id effect" per item, "-" per separator, "label[...]" per submenu.
@@ -46,24 +47,21 @@ void menus() {
     const std::wstring tray =
         L"撤销(&U)      ESC:1003,-,矩形:1004 start,椭圆:1005 start,"
         L"钢笔:1006 start,线条:1007 start,箭头:1008 start,-,"
-        L"宽度[细线:20101,虚线:20102,粗线:20103],颜色[黑色:10101 colour0,"
-        L"绿色:10102 colour65280,蓝色:10103 colour16711680,红色:10104 colour255,"
-        L"黄色:10105 colour65535,白色:10106 colour16777215,紫色:10107 colour16711819],-,"
+        L"宽度[细线:20101,虚线:20102,粗线:20103],颜色[黑色:10101 colour000000,"
+        L"绿色:10102 colour00FF00,蓝色:10103 colourFF0000,红色:10104 colour0000FF,"
+        L"黄色:10105 colour00FFFF,白色:10106 colourFFFFFF,紫色:10107 colourFF008B],-,"
         L"关于作者:1013,退出(&Q):1012";
     const std::wstring overlay =
         L"撤销(&U)      ESC:11003,-,矩形:11004 start,椭圆:11005 start,"
         L"钢笔:11006 start,线条:11007 start,箭头:11008 start,-,"
-        L"宽度[细线:210101,虚线:210102,粗线:210103],颜色[黑色:110101 colour0,"
-        L"绿色:110102 colour65280,蓝色:110103 colour16711680,红色:110104 colour255,"
-        L"黄色:110105 colour65535,白色:110106 colour16777215,紫色:110107 colour16711819],-,"
+        L"宽度[细线:210101,虚线:210102,粗线:210103],颜色[黑色:110101 colour000000,"
+        L"绿色:110102 colour00FF00,蓝色:110103 colourFF0000,红色:110104 colour0000FF,"
+        L"黄色:110105 colour00FFFF,白色:110106 colourFFFFFF,紫色:110107 colourFF008B],-,"
         L"保存(&S):11011";
     for (auto [kind, expected] : {std::pair{MenuKind::Tray, tray}, {MenuKind::Overlay, overlay}}) {
         UniqueMenu menu(buildMenu(kind));
         const std::wstring built = describe(menu.get(), kind);
-        CHECK(built == expected,
-              "from character " +
-                  std::to_string(std::mismatch(built.begin(), built.end(), expected.begin()).first -
-                                 built.begin()));
+        CHECK(built == expected, "\n" + narrow(built) + "\nnot\n" + narrow(expected));
     }
 }
 
@@ -90,19 +88,19 @@ void labelsReadable() {
 // Rows of every padding go to the file as given.
 void bmpFiles() {
     const std::wstring folder = testFolder(L"bmp");
-    auto write = [](const std::wstring& path, int width, int height,
-                    const std::vector<std::uint8_t>& rows) {
+    auto write = [](const std::wstring& path, int width, int height, const std::string& rows) {
         return writeBmp(reinterpret_cast<const char16_t*>(path.c_str()),
                         {0, width, height, 3 * width, 1, 3}, rows.data());
     };
-    std::vector<std::uint8_t> rows(6220800);
+    std::string rows(6220800, 0);
     for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = std::uint8_t(i * 131 + 7); // the padding too
+        rows[i] = char(i * 131 + 7); // the padding too
     for (int width = 1; width <= 4; ++width) {
         Picture file(width, 3);
-        const std::vector<std::uint8_t> bytes =
-            write(folder + L"rows.bmp", width, 3, rows) ? readFile(folder + L"rows.bmp") : rows;
-        CHECK(file.loadBmp(bytes) && std::equal(bytes.begin() + 54, bytes.end(), rows.begin()),
+        const std::string bytes =
+            write(folder + L"rows.bmp", width, 3, rows) ? readFile(folder + L"rows.bmp") : "";
+        CHECK(file.loadBmp(bytes) &&
+                  bytes.compare(54, std::string::npos, rows, 0, bytes.size() - 54) == 0,
               std::to_string(width));
     }
     // A save that cannot be written keeps the old file as it was and leaves nothing beside it: a
@@ -115,12 +113,12 @@ void bmpFiles() {
     for (const std::wstring& path :
          {folder + L"readonly.bmp", std::wstring(smallDisk ? L"T:\\full.bmp" : L"")}) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        const std::vector<std::uint8_t> old = write(path, 1, 1, rows) ? readFile(path) : rows;
+        const std::string old = write(path, 1, 1, rows) ? readFile(path) : "";
         SetFileAttributesW(path.c_str(), smallDisk && path[0] == L'T' ? FILE_ATTRIBUTE_NORMAL
                                                                       : FILE_ATTRIBUTE_READONLY);
         CHECK(path.empty() || (!write(path, 1920, 1080, rows) && readFile(path) == old &&
                                !exists(path + L".tmp*")),
-              std::string(path.begin(), path.end()));
+              narrow(path));
     }
 }
 
