@@ -12,12 +12,8 @@ int main() {
     const int width = overlay.width();
     const int height = overlay.height();
     HDC windowDc = overlay.dc();
-    HDC screen = GetDC(nullptr);
-    HDC canvasDc = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ original = SelectObject(canvasDc, bitmap);
-    BitBlt(canvasDc, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SetBkMode(canvasDc, TRANSPARENT);
+    ScreenCanvas screenCanvas(width, height);
+    HDC canvasDc = screenCanvas.dc();
 
     GdiPlatform platform;
     GdiSurface canvas(canvasDc), windowSurface(windowDc);
@@ -43,10 +39,5 @@ int main() {
                     static_cast<int>(drag[1].x - drag[0].x),
                     static_cast<int>(drag[1].y - drag[0].y), step * 1e3, copy * 1e3, step / copy);
     }
-
-    SelectObject(canvasDc, original);
-    DeleteObject(bitmap);
-    DeleteDC(canvasDc);
-    ReleaseDC(nullptr, screen);
     return 0;
 }

@@ -24,12 +24,8 @@ bool rawWrite(const std::wstring& path, const void* bytes, DWORD size) {
 int main() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC canvas = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ original = SelectObject(canvas, bitmap);
-    BitBlt(canvas, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    SelectObject(canvas, original);
+    ScreenCanvas canvas(width, height);
+    canvas.releaseBitmap();
 
     wchar_t folder[MAX_PATH];
     GetTempPathW(MAX_PATH, folder);
@@ -41,7 +37,10 @@ int main() {
     bool ok = true;
     auto [save, write] = medianPerCall(
         7, 5,
-        [&](int) { ok = writeBitmapAsBmp(canvas, bitmap, width, height, picture.c_str()) && ok; },
+        [&](int) {
+            ok = writeBitmapAsBmp(canvas.dc(), canvas.bitmap(), width, height, picture.c_str()) &&
+                 ok;
+        },
         [&](int) { ok = rawWrite(raw, bytes, fileSize) && ok; });
     std::printf("save of a %dx%d Canvas: %.2f ms, raw write of %lu bytes: %.2f ms\n", width, height,
                 save * 1e3, static_cast<unsigned long>(fileSize), write * 1e3);
@@ -50,8 +49,5 @@ int main() {
     DeleteFileW(picture.c_str());
     DeleteFileW(raw.c_str());
     HeapFree(GetProcessHeap(), 0, bytes);
-    DeleteObject(bitmap);
-    DeleteDC(canvas);
-    ReleaseDC(nullptr, screen);
     return ok ? 0 : 1;
 }

@@ -32,6 +32,36 @@ class FullScreenWindow {
     HDC dc_;
 };
 
+// A Canvas as the overlay makes one: a memory DC holding a bitmap with a copy of the screen.
+class ScreenCanvas {
+  public:
+    ScreenCanvas(int width, int height)
+        : screen_(GetDC(nullptr)), dc_(CreateCompatibleDC(screen_)),
+          bitmap_(CreateCompatibleBitmap(screen_, width, height)),
+          original_(SelectObject(dc_, bitmap_)) {
+        BitBlt(dc_, 0, 0, width, height, screen_, 0, 0, SRCCOPY);
+        SetBkMode(dc_, TRANSPARENT);
+    }
+    ~ScreenCanvas() {
+        SelectObject(dc_, original_);
+        DeleteObject(bitmap_);
+        DeleteDC(dc_);
+        ReleaseDC(nullptr, screen_);
+    }
+    ScreenCanvas(const ScreenCanvas&) = delete;
+    ScreenCanvas& operator=(const ScreenCanvas&) = delete;
+    HDC dc() const { return dc_; }
+    HBITMAP bitmap() const { return bitmap_; }
+    // Takes the bitmap out of the DC, as GetDIBits wants it.
+    void releaseBitmap() { SelectObject(dc_, original_); }
+
+  private:
+    HDC screen_;
+    HDC dc_;
+    HBITMAP bitmap_;
+    HGDIOBJ original_;
+};
+
 inline double secondsNow() {
     static const double frequency = [] {
         LARGE_INTEGER f;
