@@ -18,11 +18,12 @@ Point16 toPoint16(int x, int y) {
 
 } // namespace
 
-void StrokeEngine::Bounds::add(int x, int y) {
+StrokeEngine::Bounds& StrokeEngine::Bounds::add(int x, int y) {
     left = std::min(left, x);
     top = std::min(top, y);
     right = std::max(right, x);
     bottom = std::max(bottom, y);
+    return *this;
 }
 
 void StrokeEngine::onLeftButtonDown() {
@@ -75,10 +76,7 @@ void StrokeEngine::lineStep(Point16 p) {
     s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
     s_.canvas.LineTo(p.x, p.y);
     s_.canvas.SetROP2(oldMode);
-    Bounds changed(drag_.start);
-    changed.add(drag_.lastRubber.x, drag_.lastRubber.y);
-    changed.add(p.x, p.y);
-    copyToWindow(changed);
+    copyToWindow(Bounds(drag_.start).add(drag_.lastRubber.x, drag_.lastRubber.y).add(p.x, p.y));
     drag_.lastRubber = p;
 }
 
@@ -99,10 +97,7 @@ void StrokeEngine::shapeStep(Point16 p) {
         s_.canvas.Ellipse(a.x, a.y, p.x, p.y);
     }
     s_.canvas.SetROP2(oldMode);
-    Bounds changed(a);
-    changed.add(b.x, b.y);
-    changed.add(p.x, p.y);
-    copyToWindow(changed);
+    copyToWindow(Bounds(a).add(b.x, b.y).add(p.x, p.y));
     drag_.lastRubber = p;
     s_.canvas.SelectObject(oldPen);
     s_.canvas.SelectObject(oldBrush);

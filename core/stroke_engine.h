@@ -29,7 +29,7 @@ class StrokeEngine {
     struct Bounds {
         int left, top, right, bottom; // inclusive
         explicit Bounds(Point16 p) : left(p.x), top(p.y), right(p.x), bottom(p.y) {}
-        void add(int x, int y);
+        Bounds& add(int x, int y);
     };
     void copyToWindow(Bounds changed);
     void penStep();

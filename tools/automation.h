@@ -177,8 +177,10 @@ constexpr int kFileTypes = 0x470, kFileName = 0x47c; // controls of the save dia
 // Chooses the open menu's item, or that item of the submenu at position `submenu`, by keys.
 inline bool chooseMenuItem(int item, int submenu = -1) {
     if (!waitUntil(menuOpen)) return false;
-    if (submenu >= 0) key(VK_DOWN, submenu + 1), key(VK_RIGHT), key(VK_DOWN, item);
-    if (submenu < 0) key(VK_DOWN, item + 1); // a fresh menu has no selection yet
+    if (submenu >= 0)
+        key(VK_DOWN, submenu + 1), key(VK_RIGHT), key(VK_DOWN, item);
+    else
+        key(VK_DOWN, item + 1); // a fresh menu has no selection yet
     key(VK_RETURN);
     return waitUntil([] { return !menuOpen(); });
 }

@@ -94,7 +94,7 @@ int wmain(int argc, wchar_t** argv) {
          "overlay screenshot");
 
     settleMouseAt({1180, 120}); // the tray menu opens with its right edge at the cursor
-    PostMessageW(tovrel.main, WM_USER + 100, 0, WM_RBUTTONDOWN);
+    PostMessageW(tovrel.main, kTrayNotify, 0, WM_RBUTTONDOWN);
     step(waitUntil(menuOpen) && saveScreen(aroundMenus(), folder + L"tray-menu.bmp"),
          "tray menu screenshot");
     key(VK_ESCAPE);
@@ -114,8 +114,7 @@ int wmain(int argc, wchar_t** argv) {
         waitUntil([&] { return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES; }),
         "picture saved through the save dialog");
     key(VK_ESCAPE);
-    waitUntil(
-        [&] { return !tovrel.overlay(); }); // else the tray's posted message would overtake the key
+    tovrel.overlayCloses(); // else the tray's posted message would overtake the key
     chooseFromTray(tovrel.main, kExit);
     return step(tovrel.exitCode() == 0, "Tovrel exited") && written ? 0 : 1;
 }

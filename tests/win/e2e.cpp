@@ -266,8 +266,11 @@ void save() {
     // Held open elsewhere throughout: the message, and the old file as it was. The dialog
     // proposes the last name (taken by Enter) and filter.
     const std::string old = readFile(path);
-    HANDLE held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              0, nullptr);
+    auto hold = [&] { // as a reader that lets nobody write, rename or delete the file
+        return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    };
+    HANDLE held = hold();
     REQUIRE(dialog = tovrel.openSaveDialog());
     CHECK(SendMessageW(GetDlgItem(dialog, kFileTypes), CB_GETCURSEL, 0, 0) == 1,
           "the filter is kept");
@@ -280,8 +283,7 @@ void save() {
     drag({300, 300}, {500, 400});
     expected.draw(PS_SOLID, 1, 0, R2_NOT, [](HDC dc) { Rectangle(dc, 300, 300, 500, 400); });
     std::ofstream(path.c_str(), std::ios::app) << std::string(4096, 'x');
-    held = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    held = hold();
     REQUIRE((dialog = tovrel.openSaveDialog()) && replaceFile(tovrel.id(), dialog));
     waitUntil([&] { return exists(path + L".tmp*"); }, 3000); // written, and waiting for the file
     Sleep(200);
