@@ -16,7 +16,7 @@ int main() {
     HDC canvasDc = screenCanvas.dc();
 
     GdiPlatform platform;
-    GdiSurface canvas(canvasDc), windowSurface(windowDc);
+    GdiSurface canvas(canvasDc, screenCanvas.bits()), windowSurface(windowDc);
     tovrel::DrawingSettings settings;
     settings.tool = tovrel::ToolRectangle;
     const POINT drags[][2] = {{{width / 4, height / 4}, {width / 4 + 300, height / 4 + 200}},

@@ -2,6 +2,8 @@
 // overlay, and the median of several interleaved timing rounds.
 #pragma once
 
+#include "gdi_surface.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -32,12 +34,12 @@ class FullScreenWindow {
     HDC dc_;
 };
 
-// A Canvas as the overlay makes one: a memory DC holding a bitmap with a copy of the screen.
+// A Canvas as the overlay makes one: a memory DC holding a DIB section with a copy of the screen.
 class ScreenCanvas {
   public:
     ScreenCanvas(int width, int height)
         : screen_(GetDC(nullptr)), dc_(CreateCompatibleDC(screen_)),
-          bitmap_(CreateCompatibleBitmap(screen_, width, height)),
+          bitmap_(createPixelBitmap(screen_, width, height, bits_)),
           original_(SelectObject(dc_, bitmap_)) {
         BitBlt(dc_, 0, 0, width, height, screen_, 0, 0, SRCCOPY);
         SetBkMode(dc_, TRANSPARENT);
@@ -51,11 +53,10 @@ class ScreenCanvas {
     ScreenCanvas(const ScreenCanvas&) = delete;
     ScreenCanvas& operator=(const ScreenCanvas&) = delete;
     HDC dc() const { return dc_; }
-    HBITMAP bitmap() const { return bitmap_; }
-    // Takes the bitmap out of the DC, as GetDIBits wants it.
-    void releaseBitmap() { SelectObject(dc_, original_); }
+    std::uint32_t* bits() const { return bits_; }
 
   private:
+    std::uint32_t* bits_ = nullptr;
     HDC screen_;
     HDC dc_;
     HBITMAP bitmap_;

@@ -30,11 +30,10 @@ std::optional<ArrowGeometry> arrowGeometry(Point16 start, int tipX, int tipY) {
     return ArrowGeometry{foot, {foot.x - by, foot.y + bx}, {foot.x + by, foot.y - bx}};
 }
 
-std::optional<ArrowGeometry> drawArrow(DrawingPlatform& platform, Surface& canvas,
-                                       const DrawingSettings& settings, Point16 start, int tipX,
-                                       int tipY) {
+void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings& settings,
+               Point16 start, int tipX, int tipY) {
     const std::optional<ArrowGeometry> arrow = arrowGeometry(start, tipX, tipY);
-    if (!arrow) return arrow;
+    if (!arrow) return;
     GdiObject pen = platform.CreatePen(settings.penStyle, settings.penWidth, settings.penColour);
     GdiObject oldPen = canvas.SelectObject(pen);
     GdiObject oldBrush = canvas.SelectObject(platform.GetStockObject(NULL_BRUSH_OBJECT));
@@ -46,7 +45,6 @@ std::optional<ArrowGeometry> drawArrow(DrawingPlatform& platform, Surface& canva
     canvas.SelectObject(oldPen);
     canvas.SelectObject(oldBrush);
     platform.DeleteObject(pen);
-    return arrow;
 }
 
 } // namespace tovrel

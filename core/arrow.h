@@ -17,9 +17,8 @@ struct ArrowGeometry {
 std::optional<ArrowGeometry> arrowGeometry(Point16 start, int tipX, int tipY);
 
 // Draws on the canvas with its current mix mode, using its own pen and the
-// hollow brush, and leaves the canvas's pen and brush as they were. Returns what it drew.
-std::optional<ArrowGeometry> drawArrow(DrawingPlatform& platform, Surface& canvas,
-                                       const DrawingSettings& settings, Point16 start, int tipX,
-                                       int tipY);
+// hollow brush, and leaves the canvas's pen and brush as they were.
+void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings& settings,
+               Point16 start, int tipX, int tipY);
 
 } // namespace tovrel

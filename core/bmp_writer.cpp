@@ -19,6 +19,25 @@ void put32(unsigned char* at, std::uint32_t value) {
 
 } // namespace
 
+std::size_t bmpRowsSize(int width, int height) {
+    return ((std::size_t(width) * 3 + 3) & ~std::size_t{3}) * std::size_t(height);
+}
+
+void packBmpRows(const std::uint32_t* pixels, int width, int height, unsigned char* rows) {
+    const std::size_t stride = bmpRowsSize(width, 1);
+    for (int y = 0; y < height; ++y) {
+        const std::uint32_t* from = pixels + std::size_t(height - 1 - y) * width;
+        unsigned char* to = rows + stride * y;
+        for (int x = 0; x < width; ++x, to += 3) {
+            to[0] = static_cast<unsigned char>(from[x]);
+            to[1] = static_cast<unsigned char>(from[x] >> 8);
+            to[2] = static_cast<unsigned char>(from[x] >> 16);
+        }
+        for (std::size_t pad = std::size_t(width) * 3; pad < stride; ++pad)
+            *to++ = 0;
+    }
+}
+
 int writeBmp(const char16_t* path, const BitmapShape& shape, const void* pixels) {
     if (path == nullptr || shape.bmWidth <= 0 || shape.bmHeight <= 0) return 0;
     // The header holds 8 x bmBitsPixel in 16 bits; 0 would mean no pixel format at all.

@@ -1,6 +1,7 @@
 // Writes a captured picture as an uncompressed 24-bit BMP file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace tovrel {
@@ -15,6 +16,13 @@ struct BitmapShape {
     std::uint16_t bmBitsPixel; // bytes per pixel (3), not bits
     void* bmBits = nullptr;
 };
+
+// Bytes of the 24-bit rows of a width x height picture, each row padded to a multiple of 4.
+std::size_t bmpRowsSize(int width, int height);
+// The picture as a 24-bit BMP file and a CF_DIB hold it, from 32-bit pixels in top-down rows as a
+// 32-bit DIB section holds them (blue in the low byte): bottom-up rows of blue, green and red
+// bytes, each padded with zeros to a multiple of 4. rows must have room for bmpRowsSize bytes.
+void packBmpRows(const std::uint32_t* pixels, int width, int height, unsigned char* rows);
 
 // path: UTF-16, NUL-terminated. pixels: bmHeight bottom-up rows of bmBitsPixel x bmWidth
 // bytes, each padded to a multiple of 4 bytes; they go to the file unchanged in one write.

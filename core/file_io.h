@@ -1,7 +1,6 @@
 // Builds a new file beside its target and then puts it in the target's place in
 // one step, so a failed save never costs the file that was there. Implemented by
-// file_win32.cpp (CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW) and
-// file_posix.cpp (open, write, fsync, rename).
+// file_win32.cpp (CreateFileW, WriteFile, FlushFileBuffers, MoveFileExW).
 #pragma once
 
 #include <cstddef>
@@ -28,19 +27,14 @@ class ReplacingFile {
     bool commit();
 
   private:
-#ifdef _WIN32
-    using PathChar = wchar_t;
-#else
-    using PathChar = char; // UTF-8
-#endif
     // Longer paths are refused; fixed buffers keep the program free of a heap string library.
     static constexpr std::size_t kPathCapacity = 1024;
     static constexpr std::intptr_t kNoHandle = -1; // also INVALID_HANDLE_VALUE
 
-    std::intptr_t handle_ = kNoHandle; // a file descriptor or a HANDLE
+    std::intptr_t handle_ = kNoHandle; // a HANDLE
     bool committed_ = false;
-    PathChar target_[kPathCapacity] = {};
-    PathChar temp_[kPathCapacity] = {};
+    wchar_t target_[kPathCapacity] = {};
+    wchar_t temp_[kPathCapacity] = {};
 };
 
 } // namespace tovrel

@@ -27,6 +27,7 @@ StrokeEngine::Bounds& StrokeEngine::Bounds::add(int x, int y) {
 }
 
 void StrokeEngine::onLeftButtonDown() {
+    history_.endStroke(s_.canvas.Bits());
     const ScreenPoint cursor = s_.platform.GetCursorPos();
     const Point16 p = toPoint16(cursor.x, cursor.y);
     drag_.start = drag_.lastFreehand = drag_.lastRubber = p;
@@ -50,6 +51,7 @@ void StrokeEngine::onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX,
 // Each ends 2 pixels below the cursor while the next starts at the cursor itself.
 void StrokeEngine::penStep() {
     const ScreenPoint cursor = s_.platform.GetCursorPos();
+    changing(Bounds(drag_.lastFreehand).add(cursor.x, cursor.y + 2));
     GdiObject pen = s_.platform.CreatePen(settings_.penStyle, 3, settings_.penColour);
     GdiObject previousCanvas = s_.canvas.SelectObject(pen);
     GdiObject previousWindow = s_.window.SelectObject(pen);
@@ -70,25 +72,28 @@ void StrokeEngine::penStep() {
 // The line tool has no pen of its own: it draws with whatever the Canvas holds,
 // which is the freehand pen once the pen tool has drawn in this overlay.
 void StrokeEngine::lineStep(Point16 p) {
+    const PixelRect area =
+        changing(Bounds(drag_.start).add(drag_.lastRubber.x, drag_.lastRubber.y).add(p.x, p.y));
     const int oldMode = s_.canvas.SetROP2(MIX_NOT);
     s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
     s_.canvas.LineTo(drag_.lastRubber.x, drag_.lastRubber.y);
     s_.canvas.MoveToEx(drag_.start.x, drag_.start.y);
     s_.canvas.LineTo(p.x, p.y);
     s_.canvas.SetROP2(oldMode);
-    copyToWindow(Bounds(drag_.start).add(drag_.lastRubber.x, drag_.lastRubber.y).add(p.x, p.y));
+    copyToWindow(area);
     drag_.lastRubber = p;
 }
 
 void StrokeEngine::shapeStep(Point16 p) {
+    const Point16 a = drag_.start;
+    const Point16 b = drag_.lastRubber;
+    const PixelRect area = changing(Bounds(a).add(b.x, b.y).add(p.x, p.y));
     GdiObject brush = s_.platform.GetStockObject(NULL_BRUSH_OBJECT);
     GdiObject pen =
         s_.platform.CreatePen(settings_.penStyle, settings_.penWidth, settings_.penColour);
     GdiObject oldPen = s_.canvas.SelectObject(pen);
     GdiObject oldBrush = s_.canvas.SelectObject(brush);
     const int oldMode = s_.canvas.SetROP2(MIX_NOT);
-    const Point16 a = drag_.start;
-    const Point16 b = drag_.lastRubber;
     if (settings_.tool == ToolRectangle) {
         s_.canvas.Rectangle(a.x, a.y, b.x, b.y);
         s_.canvas.Rectangle(a.x, a.y, p.x, p.y);
@@ -97,7 +102,7 @@ void StrokeEngine::shapeStep(Point16 p) {
         s_.canvas.Ellipse(a.x, a.y, p.x, p.y);
     }
     s_.canvas.SetROP2(oldMode);
-    copyToWindow(Bounds(a).add(b.x, b.y).add(p.x, p.y));
+    copyToWindow(area);
     drag_.lastRubber = p;
     s_.canvas.SelectObject(oldPen);
     s_.canvas.SelectObject(oldBrush);
@@ -107,27 +112,49 @@ void StrokeEngine::shapeStep(Point16 p) {
 // Both arrows take their tips with the sign, so the removal pass always meets the arrow drawn
 // before, even for a tip beyond the screen's top or left edge.
 void StrokeEngine::arrowStep(Point16 p) {
-    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
-    Bounds changed(drag_.start);
+    Bounds shapes(drag_.start);
     for (Point16 tip : {drag_.lastRubber, p}) {
-        changed.add(tip.x, tip.y);
-        if (const auto arrow =
-                drawArrow(s_.platform, s_.canvas, settings_, drag_.start, tip.x, tip.y))
+        shapes.add(tip.x, tip.y);
+        if (const auto arrow = arrowGeometry(drag_.start, tip.x, tip.y))
             for (ScreenPoint corner : {arrow->foot, arrow->cornerA, arrow->cornerB})
-                changed.add(corner.x, corner.y);
+                shapes.add(corner.x, corner.y);
     }
+    const PixelRect area = changing(shapes);
+    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
+    for (Point16 tip : {drag_.lastRubber, p})
+        drawArrow(s_.platform, s_.canvas, settings_, drag_.start, tip.x, tip.y);
     s_.canvas.SetROP2(oldMode);
-    copyToWindow(changed);
+    copyToWindow(area);
     drag_.lastRubber = p;
 }
 
-void StrokeEngine::copyToWindow(Bounds changed) {
-    const int left = std::max(changed.left - kPenReach, 0);
-    const int top = std::max(changed.top - kPenReach, 0);
-    const int right = std::min(changed.right + kPenReach, s_.width - 1);
-    const int bottom = std::min(changed.bottom + kPenReach, s_.height - 1);
-    if (left <= right && top <= bottom)
-        s_.window.BitBlt(left, top, right - left + 1, bottom - top + 1, s_.canvas);
+PixelRect StrokeEngine::changing(Bounds shapes) {
+    const PixelRect area = {std::max(shapes.left - kPenReach, 0),
+                            std::max(shapes.top - kPenReach, 0),
+                            std::min(shapes.right + kPenReach + 1, s_.width),
+                            std::min(shapes.bottom + kPenReach + 1, s_.height)};
+    history_.keep(s_.canvas.Bits(), area);
+    return area;
+}
+
+void StrokeEngine::copyToWindow(PixelRect area) {
+    if (area.left < area.right && area.top < area.bottom)
+        s_.window.BitBlt(area.left, area.top, area.right - area.left, area.bottom - area.top,
+                         s_.canvas);
+}
+
+bool StrokeEngine::undo() {
+    PixelRect changed;
+    const bool done = history_.undo(s_.canvas.Bits(), changed);
+    if (done) copyToWindow(changed);
+    return done;
+}
+
+bool StrokeEngine::redo() {
+    PixelRect changed;
+    const bool done = history_.redo(s_.canvas.Bits(), changed);
+    if (done) copyToWindow(changed);
+    return done;
 }
 
 void StrokeEngine::refreshOverlay() {

@@ -1,21 +1,33 @@
-// Turns the overlay's mouse events into drawing on the Canvas and the window.
+// Turns the overlay's mouse events into drawing on the Canvas and the window, and takes strokes
+// back and puts them back.
 #pragma once
 
 #include "surface.h"
+#include "undo_history.h"
 
 namespace tovrel {
 
 class StrokeEngine {
   public:
-    StrokeEngine(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces)
-        : settings_(settings), drag_(drag), s_(surfaces) {}
+    StrokeEngine(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces,
+                 std::size_t historyCapacity = UndoHistory::kDefaultCapacity)
+        : settings_(settings), drag_(drag), s_(surfaces),
+          history_(surfaces.width, surfaces.height, historyCapacity) {}
     ~StrokeEngine() { releasePen(); }
     StrokeEngine(const StrokeEngine&) = delete;
     StrokeEngine& operator=(const StrokeEngine&) = delete;
 
+    // A press ends the stroke before it: a stroke is all that is drawn from one press to the next.
     void onLeftButtonDown();
     void onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX, std::uint16_t clientY);
     void onLeftButtonUp() {}
+
+    // Takes back the latest stroke, or puts back the last one taken back, on the Canvas and the
+    // window; false when there is none. Not while the left button is held: the next move would
+    // invert away a shape that is no longer there.
+    bool undo();
+    bool redo();
+    std::size_t historyBytes() const { return history_.bytes(); }
 
     // Puts the surfaces' own pens back and deletes the freehand pen, which
     // otherwise stays selected between pen steps. Call before the surfaces go.
@@ -25,13 +37,15 @@ class StrokeEngine {
     void refreshOverlay();
 
   private:
-    // A rubber-band step changes pixels only near the shapes' defining points.
+    // A step changes pixels only near the shapes' defining points.
     struct Bounds {
         int left, top, right, bottom; // inclusive
         explicit Bounds(Point16 p) : left(p.x), top(p.y), right(p.x), bottom(p.y) {}
         Bounds& add(int x, int y);
     };
-    void copyToWindow(Bounds changed);
+    // What a step may change, on the screen, kept for undo before the step draws.
+    PixelRect changing(Bounds shapes);
+    void copyToWindow(PixelRect area);
     void penStep();
     void lineStep(Point16 p);
     void shapeStep(Point16 p);
@@ -40,6 +54,7 @@ class StrokeEngine {
     const DrawingSettings& settings_;
     DragState& drag_;
     OverlaySurfaces s_;
+    UndoHistory history_;
     GdiObject freehandPen_ = nullptr;
     GdiObject canvasOriginalPen_ = nullptr;
     GdiObject windowOriginalPen_ = nullptr;

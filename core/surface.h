@@ -30,6 +30,9 @@ class Surface {
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
     // Copies the width x height pixels at (x, y) of source to (x, y) of this surface (SRCCOPY).
     virtual void BitBlt(int x, int y, int width, int height, Surface& source) = 0;
+    // The pixels, a 32-bit word each in rows top-down, with all drawing so far in them: the
+    // Canvas's, as a 32-bit DIB section holds them. Null for the window.
+    virtual std::uint32_t* Bits() = 0;
 };
 
 // The object factory and the cursor, shared by both surfaces.

@@ -2,6 +2,20 @@
 
 using tovrel::GdiObject;
 
+HBITMAP createPixelBitmap(HDC dc, int width, int height, std::uint32_t*& bits) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pixels = nullptr;
+    HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+    bits = bitmap ? static_cast<std::uint32_t*>(pixels) : nullptr;
+    return bitmap;
+}
+
 GdiObject GdiSurface::SelectObject(GdiObject object) {
     return ::SelectObject(dc_, static_cast<HGDIOBJ>(object));
 }
@@ -32,6 +46,12 @@ void GdiSurface::Ellipse(int left, int top, int right, int bottom) {
 
 void GdiSurface::BitBlt(int x, int y, int width, int height, tovrel::Surface& source) {
     ::BitBlt(dc_, x, y, width, height, static_cast<GdiSurface&>(source).dc_, x, y, SRCCOPY);
+}
+
+// GDI may still hold drawing calls in its batch; the pixels show them only once it is flushed.
+std::uint32_t* GdiSurface::Bits() {
+    if (bits_) GdiFlush();
+    return bits_;
 }
 
 GdiObject GdiPlatform::CreatePen(int style, int width, tovrel::ColorRef colour) {

@@ -5,9 +5,15 @@
 
 #include "surface.h"
 
+// A 32-bit top-down DIB section, whose pixels the program reads and writes directly (after
+// GdiFlush): the Canvas's, for the undo history, the save and the copy alike. Null, and bits
+// null, when out of memory.
+HBITMAP createPixelBitmap(HDC dc, int width, int height, std::uint32_t*& bits);
+
 class GdiSurface final : public tovrel::Surface {
   public:
-    explicit GdiSurface(HDC dc) : dc_(dc) {}
+    // bits: the pixels of the DIB section the DC holds, or null.
+    explicit GdiSurface(HDC dc, std::uint32_t* bits = nullptr) : dc_(dc), bits_(bits) {}
     HDC dc() const { return dc_; }
 
     tovrel::GdiObject SelectObject(tovrel::GdiObject object) override;
@@ -17,9 +23,11 @@ class GdiSurface final : public tovrel::Surface {
     void Rectangle(int left, int top, int right, int bottom) override;
     void Ellipse(int left, int top, int right, int bottom) override;
     void BitBlt(int x, int y, int width, int height, tovrel::Surface& source) override;
+    std::uint32_t* Bits() override;
 
   private:
     HDC dc_;
+    std::uint32_t* bits_;
 };
 
 class GdiPlatform final : public tovrel::DrawingPlatform {

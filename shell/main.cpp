@@ -25,6 +25,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: onCreate(window); break;
     case WM_DESTROY: endProgram(); break;
     case WM_TRAYNOTIFY: onTrayNotify(window, lParam); break;
+    case WM_TIMER:
+        if (wParam == kTrayRetryTimer) retryTrayIcon(window);
+        break;
     default:
         if (message == g_taskbarCreated && g_taskbarCreated != 0) addTrayIcon(window);
         break;

@@ -1,7 +1,7 @@
 #include "overlay.h"
 
 #include "app_state.h"
-#include "dialogs_in_front.h"
+#include "clipboard.h"
 #include "gdi_surface.h"
 #include "overlay_menu.h"
 #include "resource_ids.h"
@@ -24,8 +24,8 @@ class OverlaySession {
     OverlaySession(HWND window, HDC screen, ScreenSize size)
         : window_(window), size_(size), windowDc_(GetDC(window)),
           canvasDc_(CreateCompatibleDC(screen)),
-          canvasBitmap_(CreateCompatibleBitmap(screen, size.width, size.height)),
-          originalBitmap_(SelectObject(canvasDc_, canvasBitmap_)), canvas_(canvasDc_),
+          canvasBitmap_(createPixelBitmap(screen, size.width, size.height, bits_)),
+          originalBitmap_(SelectObject(canvasDc_, canvasBitmap_)), canvas_(canvasDc_, bits_),
           windowSurface_(windowDc_),
           engine_(g_settings, g_drag,
                   {platform_, canvas_, windowSurface_, size.width, size.height}) {
@@ -36,7 +36,7 @@ class OverlaySession {
     ~OverlaySession() {
         engine_.releasePen();
         SelectObject(canvasDc_, originalBitmap_);
-        DeleteObject(canvasBitmap_);
+        if (canvasBitmap_) DeleteObject(canvasBitmap_);
         DeleteDC(canvasDc_);
         ReleaseDC(window_, windowDc_);
     }
@@ -44,26 +44,29 @@ class OverlaySession {
     OverlaySession(const OverlaySession&) = delete;
     OverlaySession& operator=(const OverlaySession&) = delete;
 
+    // False when there was no memory for the Canvas.
+    bool ready() const { return bits_ != nullptr && canvasDc_ && windowDc_; }
     HWND window() const { return window_; }
     tovrel::StrokeEngine& engine() { return engine_; }
 
+    // CAPTUREBLT takes in layered windows too: translucent ones, many tooltips and pop-ups.
     void capture(HDC screen) {
-        BitBlt(canvasDc_, 0, 0, size_.width, size_.height, screen, 0, 0, SRCCOPY);
+        BitBlt(canvasDc_, 0, 0, size_.width, size_.height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
     }
 
     // The Canvas holds exactly what the window shows, including parts a dialog covers now or
     // that lie beyond a screen made smaller since the overlay opened.
     bool writeBmp(const wchar_t* path) {
-        SelectObject(canvasDc_, originalBitmap_); // GetDIBits wants the bitmap in no DC
-        const bool written =
-            writeBitmapAsBmp(canvasDc_, canvasBitmap_, size_.width, size_.height, path);
-        SelectObject(canvasDc_, canvasBitmap_);
-        return written;
+        return writePixelsAsBmp(canvas_.Bits(), size_.width, size_.height, path);
+    }
+    bool copyToClipboard() {
+        return copyPixelsToClipboard(window_, canvas_.Bits(), size_.width, size_.height);
     }
 
   private:
     HWND window_;
     ScreenSize size_;
+    std::uint32_t* bits_ = nullptr;
     HDC windowDc_;
     HDC canvasDc_;
     HBITMAP canvasBitmap_;
@@ -97,10 +100,6 @@ void onPaint(HWND window) {
     EndPaint(window, &paint);
 }
 
-void onKeyDown(WPARAM key) {
-    if (LOWORD(key) == VK_ESCAPE) closeOverlay();
-}
-
 void onMouseMove(WPARAM keyFlags, LPARAM position) {
     if (g_overlay)
         g_overlay->engine().onMouseMove(static_cast<std::uint32_t>(keyFlags), LOWORD(position),
@@ -116,11 +115,39 @@ void onLeftButtonUp(WPARAM keyFlags, LPARAM position) {
     onMouseMove(keyFlags, position);
 }
 
+// Owned by the overlay, a box is above it by the window manager's own rules, and the overlay
+// takes no input until it closes.
+void showFailure(HWND overlay, const wchar_t* text) {
+    MessageBoxW(overlay, text, L"提示信息", MB_OK | MB_TOPMOST);
+}
+
 void saveDrawing(HWND window) {
-    DialogsInFront inFront(window);
-    const wchar_t* path = askSavePath();
-    // The tray may have closed the overlay while the dialog was open.
-    if (path && (!g_overlay || !g_overlay->writeBmp(path))) reportSaveFailure();
+    bool failed = false;
+    const wchar_t* path = askSavePath(window, failed);
+    // The tray may have closed the overlay, and its dialog with it.
+    if (!g_overlay) return;
+    if (failed || (path && !g_overlay->writeBmp(path))) showFailure(window, L"保存失败");
+}
+
+void copyDrawing(HWND window) {
+    if (!g_overlay->copyToClipboard()) showFailure(window, L"复制失败");
+}
+
+void onKeyDown(HWND window, WPARAM key) {
+    if (LOWORD(key) == VK_ESCAPE) return closeOverlay();
+    if (!g_overlay || GetKeyState(VK_CONTROL) >= 0) return;
+    // Mid-drag the rubber band needs the Canvas as it left it.
+    const bool dragging = GetKeyState(VK_LBUTTON) < 0;
+    tovrel::StrokeEngine& engine = g_overlay->engine();
+    switch (LOWORD(key)) {
+    case 'Z':
+        if (!dragging) GetKeyState(VK_SHIFT) < 0 ? engine.redo() : engine.undo();
+        break;
+    case 'Y':
+        if (!dragging) engine.redo();
+        break;
+    case 'C': copyDrawing(window); break;
+    }
 }
 
 void onRightButtonDown(HWND window) {
@@ -135,7 +162,7 @@ INT_PTR CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     switch (message) {
     case WM_INITDIALOG: onInitDialog(window, lParam); break;
     case WM_PAINT: onPaint(window); break;
-    case WM_KEYDOWN: onKeyDown(wParam); break;
+    case WM_KEYDOWN: onKeyDown(window, wParam); break;
     case WM_LBUTTONDOWN: onLeftButtonDown(); break;
     case WM_MOUSEMOVE: onMouseMove(wParam, lParam); break;
     case WM_LBUTTONUP: onLeftButtonUp(wParam, lParam); break;
@@ -161,6 +188,10 @@ void openOverlay() {
         return;
     }
     g_overlay.emplace(window, screen, size);
+    if (!g_overlay->ready()) {
+        ReleaseDC(nullptr, screen);
+        return closeOverlay();
+    }
     // Half a second for the tray menu to vanish from the screen before it is copied.
     Sleep(500);
     g_overlay->capture(screen);

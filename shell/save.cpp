@@ -42,34 +42,25 @@ void initSaveDialogRecord(HWND owner) {
     g_saveDialog.lpstrDefExt = L"bmp";
 }
 
-const wchar_t* askSavePath() {
+const wchar_t* askSavePath(HWND owner, bool& failed) {
     static constexpr wchar_t filter[] = L"图片文件是：(*.bmp)\0*.bmp\0所有文件格式：(*.*)\0*.*\0";
+    g_saveDialog.hwndOwner = owner;
     g_saveDialog.lpstrFilter = filter;
     g_saveDialog.lpstrFile = g_fileName;
     g_saveDialog.lpstrFileTitle = g_fileTitle;
-    g_saveDialog.Flags = OFN_OVERWRITEPROMPT;
+    // Without OFN_NOCHANGEDIR the chosen folder would become the current directory, which
+    // Windows holds open for as long as the program runs: a USB stick could not be ejected.
+    g_saveDialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
+    failed = false;
     if (GetSaveFileNameW(&g_saveDialog)) return g_fileName;
-    if (CommDlgExtendedError() != 0) reportSaveFailure(); // a cancel is not a failure
+    failed = CommDlgExtendedError() != 0; // a cancel is not a failure
     return nullptr;
 }
 
-void reportSaveFailure() {
-    MessageBoxW(nullptr, L"保存失败", L"提示信息", MB_OK | MB_TOPMOST);
-}
-
-bool writeBitmapAsBmp(HDC dc, HBITMAP bitmap, int width, int height, const wchar_t* path) {
-    BITMAPINFO request = {};
-    request.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    request.bmiHeader.biWidth = width;
-    request.bmiHeader.biHeight = height; // positive: bottom-up rows, as the file stores them
-    request.bmiHeader.biPlanes = 1;
-    request.bmiHeader.biBitCount = 24;
-    request.bmiHeader.biCompression = BI_RGB;
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
-    HeapBuffer pixels(stride * static_cast<std::size_t>(height));
-    if (!pixels.data() || GetDIBits(dc, bitmap, 0, static_cast<UINT>(height), pixels.data(),
-                                    &request, DIB_RGB_COLORS) != height)
-        return false;
+bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+    HeapBuffer rows(tovrel::bmpRowsSize(width, height));
+    if (!rows.data()) return false;
+    tovrel::packBmpRows(pixels, width, height, static_cast<unsigned char*>(rows.data()));
     const tovrel::BitmapShape shape = {0, width, height, 3 * width, 1, 3, nullptr};
-    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels.data()) != 0;
+    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, rows.data()) != 0;
 }

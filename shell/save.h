@@ -1,14 +1,15 @@
-// Saving the drawing as a BMP file: the save dialog and its record, the failure message, and
-// the picture's conversion to the file.
+// Saving the drawing as a BMP file: the save dialog and its record, and the picture's
+// conversion to the file.
 #pragma once
 
 #include <windows.h>
 
-void initSaveDialogRecord(HWND owner);
-// Asks for a file name; the chosen path, or null when the user cancelled or the dialog failed
-// (which it reports itself).
-const wchar_t* askSavePath();
-void reportSaveFailure();
+#include <cstdint>
 
-// Writes the width x height picture of bitmap, which no DC may hold, as a 24-bit BMP file.
-bool writeBitmapAsBmp(HDC dc, HBITMAP bitmap, int width, int height, const wchar_t* path);
+void initSaveDialogRecord(HWND owner);
+// Asks for a file name with a dialog owned by owner; the chosen path, or null when the user
+// cancelled or the dialog failed (failed then tells which).
+const wchar_t* askSavePath(HWND owner, bool& failed);
+
+// Writes width x height 32-bit top-down pixels as a 24-bit BMP file.
+bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path);

@@ -2,7 +2,6 @@
 
 #include "about.h"
 #include "app_state.h"
-#include "dialogs_in_front.h"
 #include "menus.h"
 #include "overlay.h"
 #include "resource_ids.h"
@@ -17,6 +16,7 @@ namespace {
 
 NOTIFYICONDATAW g_trayIcon;
 UniqueMenu g_trayMenu;
+int g_addRetries = 0;
 
 } // namespace
 
@@ -29,7 +29,18 @@ void addTrayIcon(HWND mainWindow) {
     g_trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
     g_trayIcon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_TRAY));
     wcscpy_s(g_trayIcon.szTip, L"Tovrel");
-    Shell_NotifyIconW(NIM_ADD, &g_trayIcon);
+    // An Explorer still busy starting at logon lets the add time out; without an icon nothing
+    // could reach the program, so it is tried again until it lands.
+    g_addRetries = 0;
+    if (!Shell_NotifyIconW(NIM_ADD, &g_trayIcon))
+        SetTimer(mainWindow, kTrayRetryTimer, 2000, nullptr);
+}
+
+void retryTrayIcon(HWND mainWindow) {
+    // An add that timed out may have landed after all.
+    const bool landed =
+        Shell_NotifyIconW(NIM_MODIFY, &g_trayIcon) || Shell_NotifyIconW(NIM_ADD, &g_trayIcon);
+    if (landed || ++g_addRetries == 60) KillTimer(mainWindow, kTrayRetryTimer);
 }
 
 void endProgram() {
@@ -54,11 +65,8 @@ void showTrayMenu(HWND mainWindow) {
     switch (dispatchCommand(MenuKind::Tray, id, g_settings, g_drag)) {
     case Request::OpenOverlay: openOverlay(); break;
     case Request::CloseOverlay: closeOverlay(); break;
-    case Request::ShowAbout: {
-        DialogsInFront inFront(overlayWindow());
-        showAboutBox(mainWindow);
-        break;
-    }
+    // Owned by an open overlay, the box is above it and the overlay waits for it.
+    case Request::ShowAbout: showAboutBox(overlayWindow() ? overlayWindow() : mainWindow); break;
     case Request::Exit: endProgram(); break;
     default: break;
     }

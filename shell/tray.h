@@ -4,8 +4,12 @@
 #include <windows.h>
 
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
+inline constexpr UINT_PTR kTrayRetryTimer = 1;
 
+// Adds the icon; while that fails, kTrayRetryTimer calls for retryTrayIcon every 2 s, for
+// about 2 minutes.
 void addTrayIcon(HWND mainWindow);
+void retryTrayIcon(HWND mainWindow);
 void removeTrayIcon();
 // Discards any overlay, removes the icon and ends the message loop.
 void endProgram();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +45,11 @@ inline std::vector<HWND> shownWindows(const wchar_t* wanted, DWORD processId = 0
     return found;
 }
 
+// Input from now on reaches window: it has the keyboard again, as after a dialog it owned closed.
+inline bool activeAgain(HWND window) {
+    return waitUntil([&] { return IsWindowEnabled(window) && GetForegroundWindow() == window; });
+}
+
 inline bool menuOpen() {
     return !shownWindows(L"#32768").empty();
 }
@@ -67,6 +73,42 @@ inline bool inFront(HWND window) {
 }
 
 constexpr UINT kTrayNotify = WM_USER + 100;
+
+// A 32-bit top-down picture in a DIB section: what the screen shows, or a picture drawn to compare
+// with it.
+class Picture {
+  public:
+    explicit Picture(int w = GetSystemMetrics(SM_CXSCREEN), int h = GetSystemMetrics(SM_CYSCREEN))
+        : width(w), height(h), dc_(CreateCompatibleDC(nullptr)) {
+        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+        original_ =
+            SelectObject(dc_, CreateDIBSection(dc_, &info, DIB_RGB_COLORS,
+                                               reinterpret_cast<void**>(&bits_), nullptr, 0));
+        SetBkMode(dc_, TRANSPARENT); // as the program's Canvas: dashes leave their gaps alone
+    }
+    ~Picture() { DeleteObject(SelectObject(dc_, original_)), DeleteDC(dc_); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+
+    // R2_NOT sets the unused top byte too.
+    std::uint32_t at(int x, int y) const { return bits_[y * width + x] & 0xFFFFFF; }
+    std::uint32_t* bits() const { return bits_; }
+    HDC dc() const { return dc_; }
+
+    // What the screen shows from (left, top).
+    Picture& copyScreen(int left = 0, int top = 0) {
+        HDC screen = GetDC(nullptr);
+        BitBlt(dc_, 0, 0, width, height, screen, left, top, SRCCOPY);
+        return ReleaseDC(nullptr, screen), GdiFlush(), *this;
+    }
+
+    const int width, height;
+
+  private:
+    HDC dc_;
+    HGDIOBJ original_ = nullptr;
+    std::uint32_t* bits_ = nullptr;
+};
 
 // ---- Input. Every mouse event carries its position: under Wine's virtual desktop a bare
 // button event can be stamped with a stale one.
@@ -97,6 +139,11 @@ inline void keyEvent(WORD key, DWORD up) {
 inline void key(WORD key, int times = 1) {
     for (int i = 0; i < times; ++i)
         keyEvent(key, 0), keyEvent(key, KEYEVENTF_KEYUP);
+}
+
+// A key pressed while another is held, such as Ctrl+Z.
+inline void chord(WORD held, WORD pressed) {
+    keyEvent(held, 0), key(pressed), keyEvent(held, KEYEVENTF_KEYUP);
 }
 
 inline void typeText(const std::wstring& text) { // whatever the keyboard layout
@@ -133,14 +180,16 @@ inline bool settleMouseAt(POINT at) {
 }
 
 // A left-button drag in spaced-out moves, pressed and released where the cursor has settled:
-// the program reads the cursor, not the message, when it takes the press.
-inline void drag(POINT from, POINT to, int steps = 6) {
+// the program reads the cursor, not the message, when it takes the press. Half way, midway runs.
+inline void drag(POINT from, POINT to, int steps = 6, const std::function<void()>& midway = {}) {
     settleMouseAt(from);
     mouse(from, MOUSEEVENTF_LEFTDOWN);
     Sleep(150);
-    for (int i = 1; i <= steps; ++i)
-        Sleep(15),
-            mouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+    for (int i = 1; i <= steps; ++i) {
+        Sleep(15);
+        mouse({from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+        if (i == steps / 2 && midway) midway();
+    }
     settleMouseAt(to);
     mouse(to, MOUSEEVENTF_LEFTUP);
 }
@@ -202,17 +251,17 @@ inline bool chooseFromOverlay(int item, int submenu = -1) {
     return openOverlayMenu() && chooseMenuItem(item, submenu);
 }
 
-// Tovrel.exe, or the build named by TOVREL_EXE; killed when it goes, so that a failed check
-// leaves nothing running.
+// Tovrel.exe, or the build named by TOVREL_EXE, started in folder (or here); killed when it
+// goes, so that a failed check leaves nothing running.
 class Program {
   public:
-    Program() {
+    explicit Program(const wchar_t* folder = nullptr) {
         wchar_t path[MAX_PATH] = {};
         if (!GetEnvironmentVariableW(L"TOVREL_EXE", path, MAX_PATH))
             MultiByteToWideChar(CP_UTF8, 0, "Z:" TOVREL_EXE, -1, path, MAX_PATH);
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
-        CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+        CreateProcessW(path, nullptr, nullptr, nullptr, FALSE, 0, nullptr, folder, &startup,
                        &info_);
         WaitForInputIdle(info_.hProcess, 10000);
         waitUntil([&] { return (main = mainWindow()) != nullptr; });
@@ -234,11 +283,12 @@ class Program {
         return GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE ? long(code) : -1;
     }
     HWND overlay() const { return dialogOf(id(), false); }
-    // The overlay once it is shown, topmost, and in front of everything.
+    // The overlay once it is shown, topmost, in front of everything and has the keyboard.
     HWND waitForOverlay() const {
         HWND o = nullptr;
         waitUntil([&] {
-            return (o = overlay()) && (style(o, GWL_EXSTYLE) & WS_EX_TOPMOST) && inFront(o);
+            return (o = overlay()) && (style(o, GWL_EXSTYLE) & WS_EX_TOPMOST) && inFront(o) &&
+                   GetForegroundWindow() == o;
         });
         return o;
     }

@@ -32,15 +32,9 @@ LRESULT CALLBACK paintPicture(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 // The screen's rectangle r as a BMP file, written by the program's own writer.
 bool saveScreen(RECT r, const std::wstring& path) {
-    const int width = r.right - r.left, height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-    HGDIOBJ original = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    SelectObject(memory, original);
-    const bool written = writeBitmapAsBmp(memory, bitmap, width, height, path.c_str());
-    DeleteObject(bitmap), DeleteDC(memory), ReleaseDC(nullptr, screen);
-    return written;
+    Picture shot(r.right - r.left, r.bottom - r.top);
+    shot.copyScreen(r.left, r.top);
+    return writePixelsAsBmp(shot.bits(), shot.width, shot.height, path.c_str());
 }
 
 // The open menus and a margin around them.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <tuple>
 
@@ -13,10 +14,13 @@ namespace {
 using test::RasterPlatform;
 using test::RasterSurface;
 
-// Random drags with every tool, colour, style and width, across the edges of the screen. After
-// every step the window shows the Canvas exactly (each step copies only what it changed), a move
-// without the left button changes nothing, and no pen is lost.
-TEST(StrokeEngine, WindowShowsTheCanvasAfterEveryStep) {
+// Random drags with every tool, colour, style and width, settings changed mid-drag from the
+// overlay menu, across the edges of the screen, and undos and redos between drags. After every
+// step the window shows the Canvas exactly (each step copies only what it changed), a move
+// without the left button changes nothing, no pen is lost, and an undo or redo gives back the
+// Canvas as it was at that point of the history. Odd seeds cap the history so that it must drop
+// its oldest strokes.
+TEST(StrokeEngine, WindowShowsTheCanvasAndUndoWalksTheHistory) {
     constexpr int kW = 120, kH = 90;
     constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen, ToolLine, ToolArrow};
     for (unsigned seed = 1; seed <= 40; ++seed) {
@@ -29,31 +33,63 @@ TEST(StrokeEngine, WindowShowsTheCanvasAfterEveryStep) {
         window.BitBlt(0, 0, kW, kH, canvas);
         DrawingSettings settings;
         DragState drag;
+        const std::size_t cap = seed % 2 ? 2000 : UndoHistory::kDefaultCapacity;
+        // The Canvas after each stroke of the history; at is where the Canvas stands.
+        std::vector<std::vector<ColorRef>> history = {canvas.pixels};
+        std::size_t at = 0, dropped = 0;
+        auto strokeEnds = [&] {
+            if (canvas.pixels == history[at]) return;
+            history.resize(++at);
+            history.push_back(canvas.pixels);
+        };
         {
-            StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH});
-            for (int step = 0; step < 300; ++step) {
+            StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH}, cap);
+            for (int step = 0; step < 400; ++step) {
                 SCOPED_TRACE(testing::Message() << "seed " << seed << " step " << step);
-                const int x = any(kW + 60) - 30, y = any(kH + 60) - 30;
+                const int x = any(kW + 60) - 30, y = any(kH + 60) - 30, what = any(40);
                 platform.cursor = {x, y};
                 if (step % 25 == 0) {
                     settings = {kTools[any(5)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
+                    strokeEnds();
                     engine.onLeftButtonDown();
-                    continue;
-                }
-                const bool held = any(8) != 0;
-                const auto dragBefore = std::tuple(drag.start, drag.lastFreehand, drag.lastRubber);
-                before.BitBlt(0, 0, kW, kH, canvas);
-                engine.onMouseMove(held ? MK_LBUTTON_FLAG : 2 * any(2), std::uint16_t(x),
-                                   std::uint16_t(y));
-                ASSERT_TRUE(window.pixels == canvas.pixels)
-                    << "the window does not show the Canvas";
-                ASSERT_LE(platform.livePens(), 1);
-                if (!held) {
-                    ASSERT_TRUE(canvas.pixels == before.pixels) << "a move without the button drew";
-                    ASSERT_EQ(std::tuple(drag.start, drag.lastFreehand, drag.lastRubber),
-                              dragBefore);
+                } else if (what < 4) { // between drags only, as the overlay allows
+                    strokeEnds();
+                    const bool back = what < 2, done = back ? engine.undo() : engine.redo();
+                    // Only the cap may stop an undo short of the frozen screen.
+                    if (back) {
+                        ASSERT_TRUE(done ? at > 0 : at == 0 || (dropped = at, seed % 2));
+                    } else {
+                        ASSERT_EQ(done, at + 1 < history.size());
+                    }
+                    if (done) at += back ? -1 : 1;
+                    ASSERT_TRUE(canvas.pixels == history[at]) << "not the Canvas of that point";
+                    ASSERT_TRUE(window.pixels == canvas.pixels);
+                    engine.onLeftButtonDown();
+                } else if (what < 6) {
+                    const MenuEntry& entry = kOverlayLayout[std::array{2, 4, 5}[any(3)]];
+                    dispatchCommand(MenuKind::Overlay,
+                                    entry.commands[any(int(entry.commands.size()))].overlayId,
+                                    settings, drag);
+                } else {
+                    const bool held = any(8) != 0;
+                    const auto dragBefore =
+                        std::tuple(drag.start, drag.lastFreehand, drag.lastRubber);
+                    before.BitBlt(0, 0, kW, kH, canvas);
+                    engine.onMouseMove(held ? MK_LBUTTON_FLAG : 2 * any(2), std::uint16_t(x),
+                                       std::uint16_t(y));
+                    ASSERT_TRUE(window.pixels == canvas.pixels)
+                        << "the window does not show the Canvas";
+                    ASSERT_LE(platform.livePens(), 1);
+                    if (!held) {
+                        ASSERT_TRUE(canvas.pixels == before.pixels)
+                            << "a move without the button drew";
+                        ASSERT_EQ(std::tuple(drag.start, drag.lastFreehand, drag.lastRubber),
+                                  dragBefore);
+                    }
                 }
             }
+            EXPECT_LE(engine.historyBytes(), cap);
+            EXPECT_EQ(seed % 2 == 1, dropped > 0) << "the cap dropped nothing, or too much";
         }
         // Closing gives both surfaces their own pen back and deletes the freehand pen.
         EXPECT_EQ(platform.livePens(), 0);

@@ -91,6 +91,8 @@ class RasterSurface : public Surface {
                         &pixels[std::size_t(row) * width + left]);
     }
 
+    std::uint32_t* Bits() override { return pixels.data(); }
+
     const RasterObject* pen() const { return pen_; }
     const RasterObject* brush() const { return brush_; }
 

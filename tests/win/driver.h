@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <utility>
 
 namespace driver {
@@ -40,86 +41,54 @@ inline bool trayIcon(DWORD command, HWND window) {
     return Shell_NotifyIconW(command, &icon);
 }
 
-// A 32-bit top-down picture in a DIB section, so that GDI can draw on it as the program would.
-class Picture {
-  public:
-    explicit Picture(int w = GetSystemMetrics(SM_CXSCREEN), int h = GetSystemMetrics(SM_CYSCREEN))
-        : width(w), height(h), dc_(CreateCompatibleDC(nullptr)) {
-        BITMAPINFO info = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
-        original_ =
-            SelectObject(dc_, CreateDIBSection(dc_, &info, DIB_RGB_COLORS, &bits_, nullptr, 0));
-        SetBkMode(dc_, TRANSPARENT); // as the program's Canvas: dashes leave their gaps alone
-    }
-    ~Picture() { DeleteObject(SelectObject(dc_, original_)), DeleteDC(dc_); }
-    Picture(const Picture&) = delete;
-    Picture& operator=(const Picture&) = delete;
+// Draws on p with a pen of this style, width and colour and the hollow brush, in this mix mode,
+// as the program would.
+template <typename Draw>
+void draw(Picture& p, int style, int penWidth, COLORREF colour, int mix, Draw how) {
+    HGDIOBJ pen = SelectObject(p.dc(), CreatePen(style, penWidth, colour));
+    HGDIOBJ brush = SelectObject(p.dc(), GetStockObject(NULL_BRUSH));
+    const int oldMix = SetROP2(p.dc(), mix);
+    how(p.dc());
+    SetROP2(p.dc(), oldMix), SelectObject(p.dc(), brush), DeleteObject(SelectObject(p.dc(), pen)),
+        GdiFlush();
+}
 
-    // R2_NOT sets the unused top byte too.
-    std::uint32_t at(int x, int y) const {
-        return static_cast<std::uint32_t*>(bits_)[y * width + x] & 0xFFFFFF;
-    }
-    HDC dc() const { return dc_; }
+// Loads into p a 24-bit bottom-up picture of its size, every header field as it must be: a BMP
+// file, or from the info header on (dib) with the size of its rows in it, as the clipboard has it.
+inline bool loadBmp(Picture& p, const std::string& b, bool dib = false) {
+    const std::uint32_t stride = (p.width * 3 + 3) & ~3, rows = stride * p.height;
+    const std::uint32_t size = (dib ? 40 : 54) + rows;
+    // clang-format off
+    const std::uint32_t header[][2] = {{0x4D42, 2}, {size, 4}, {0, 4}, {54, 4}, {40, 4}, {std::uint32_t(p.width), 4},
+                                       {std::uint32_t(p.height), 4}, {1, 2}, {24, 2}, {0, 4}, {dib ? rows : 0, 4}, {0, 16}}; // value, bytes
+    // clang-format on
+    std::size_t at = 0;
+    for (auto [value, bytes] : std::span(header).subspan(dib ? 4 : 0))
+        for (std::uint32_t i = 0; i < bytes; ++i, ++at)
+            if (b.size() != size || std::uint8_t(b[at]) != (i < 4 ? (value >> 8 * i) & 0xFF : 0))
+                return false;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            const auto* c =
+                reinterpret_cast<const std::uint8_t*>(&b[at + stride * (p.height - 1 - y) + 3 * x]);
+            p.bits()[y * p.width + x] = c[2] << 16 | c[1] << 8 | c[0];
+        }
+    return true;
+}
 
-    Picture& copyScreen() {
-        HDC screen = GetDC(nullptr);
-        BitBlt(dc_, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        return ReleaseDC(nullptr, screen), GdiFlush(), *this;
-    }
-    // Draws with a pen of this style, width and colour and the hollow brush, in this mix mode.
-    template <typename Draw>
-    void draw(int style, int penWidth, COLORREF colour, int mix, Draw how) {
-        HGDIOBJ pen = SelectObject(dc_, CreatePen(style, penWidth, colour));
-        HGDIOBJ brush = SelectObject(dc_, GetStockObject(NULL_BRUSH));
-        const int oldMix = SetROP2(dc_, mix);
-        how(dc_);
-        SetROP2(dc_, oldMix), SelectObject(dc_, brush), DeleteObject(SelectObject(dc_, pen)),
-            GdiFlush();
-    }
-
-    // A 24-bit bottom-up BMP of this picture's size, every header field as it must be.
-    bool loadBmp(const std::string& b) {
-        const std::uint32_t stride = (width * 3 + 3) & ~3, size = 54 + stride * height;
-        // clang-format off
-        const std::uint32_t header[][2] = {{0x4D42, 2}, {size, 4}, {0, 4}, {54, 4}, {40, 4}, {std::uint32_t(width), 4},
-                                           {std::uint32_t(height), 4}, {1, 2}, {24, 2}, {0, 24}}; // value, bytes
-        // clang-format on
-        std::size_t at = 0;
-        for (auto [value, bytes] : header)
-            for (std::uint32_t i = 0; i < bytes; ++i, ++at)
-                if (b.size() != size ||
-                    std::uint8_t(b[at]) != (i < 4 ? (value >> 8 * i) & 0xFF : 0))
-                    return false;
-        for (int y = 0; y < height; ++y)
-            for (int x = 0; x < width; ++x) {
-                const auto* p = reinterpret_cast<const std::uint8_t*>(
-                    &b[54 + stride * (height - 1 - y) + 3 * x]);
-                static_cast<std::uint32_t*>(bits_)[y * width + x] = p[2] << 16 | p[1] << 8 | p[0];
-            }
-        return true;
-    }
-
-    // Empty when both show the same; otherwise how many pixels differ, and the first.
-    friend std::string difference(const Picture& actual, const Picture& expected) {
-        if (actual.width != expected.width || actual.height != expected.height)
-            return "sizes differ";
-        long count = 0, first = 0;
-        for (int i = actual.width * actual.height - 1; i >= 0; --i)
-            if (actual.at(i % actual.width, i / actual.width) !=
-                expected.at(i % actual.width, i / actual.width))
-                ++count, first = i;
-        return count ? std::to_string(count) + " pixels differ, the first at " +
-                           std::to_string(first % actual.width) + "," +
-                           std::to_string(first / actual.width)
-                     : "";
-    }
-
-    const int width, height;
-
-  private:
-    HDC dc_;
-    HGDIOBJ original_ = nullptr;
-    void* bits_ = nullptr;
-};
+// Empty when both show the same; otherwise how many pixels differ, and the first.
+inline std::string difference(const Picture& actual, const Picture& expected) {
+    if (actual.width != expected.width || actual.height != expected.height) return "sizes differ";
+    long count = 0, first = 0;
+    for (int i = actual.width * actual.height - 1; i >= 0; --i)
+        if (actual.at(i % actual.width, i / actual.width) !=
+            expected.at(i % actual.width, i / actual.width))
+            ++count, first = i;
+    return count ? std::to_string(count) + " pixels differ, the first at " +
+                       std::to_string(first % actual.width) + "," +
+                       std::to_string(first / actual.width)
+                 : "";
+}
 
 // Drawing reaches the screen a little after the input: checks the screen once it shows the
 // picture, or at the end of the wait.
@@ -179,23 +148,54 @@ inline std::wstring testFolder(const wchar_t* name) {
     return CreateDirectoryW(folder.c_str(), nullptr), folder;
 }
 
+// What the clipboard holds as CF_DIB, or nothing.
+inline std::string clipboardDib() {
+    std::string dib;
+    if (!OpenClipboard(nullptr)) return dib;
+    HGLOBAL data = GetClipboardData(CF_DIB);
+    if (const char* bytes = data ? static_cast<const char*>(GlobalLock(data)) : nullptr)
+        dib.assign(bytes, GlobalSize(data)), GlobalUnlock(data);
+    return CloseClipboard(), dib;
+}
+
+// Reads another process's memory at address, as found from its PEB; false if it cannot.
+inline bool readMemory(HANDLE process, std::uint64_t address, void* into, std::size_t size) {
+    return ReadProcessMemory(process, reinterpret_cast<void*>(address), into, size, nullptr);
+}
+inline std::uint64_t peb(HANDLE process) {
+    using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info = {};
+    return query(process, ProcessBasicInformation, &info, sizeof(info), nullptr)
+               ? 0
+               : reinterpret_cast<std::uint64_t>(info.PebBaseAddress);
+}
+
+// Another process's current folder: its process parameters (at 0x20 in the PEB) hold it as a
+// counted string at 0x38.
+inline std::wstring currentFolder(HANDLE process) {
+    std::uint64_t parameters = 0;
+    UNICODE_STRING folder = {};
+    std::wstring text(MAX_PATH, 0);
+    if (!readMemory(process, peb(process) + 0x20, &parameters, 8) ||
+        !readMemory(process, parameters + 0x38, &folder, sizeof(folder)) ||
+        !readMemory(process, reinterpret_cast<std::uint64_t>(folder.Buffer), text.data(),
+                    std::min<std::size_t>(folder.Length, 2 * MAX_PATH)))
+        return L"";
+    return text.substr(0, folder.Length / 2);
+}
+
 // Live GDI objects of another process, stock objects aside. Wine keeps no count for
 // GetGuiResources; its handle table, found through the PEB, tells: 0x10000 entries of 24 bytes,
 // in use while the type byte (at 14) is not 0, stock where the top bit of byte 12 is set (found
 // by creating pens in a test program and watching the table).
 inline DWORD gdiObjects(HANDLE process) {
     if (DWORD count = GetGuiResources(process, GR_GDIOBJECTS)) return count;
-    using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    PROCESS_BASIC_INFORMATION info = {};
     std::uint64_t table = 0;
     std::vector<std::uint8_t> entries(24 * 0x10000);
-    if (query(process, ProcessBasicInformation, &info, sizeof(info), nullptr) ||
-        !ReadProcessMemory(process, reinterpret_cast<char*>(info.PebBaseAddress) + 0xF8, &table, 8,
-                           nullptr) ||
-        !ReadProcessMemory(process, reinterpret_cast<void*>(table), entries.data(), entries.size(),
-                           nullptr))
+    if (!readMemory(process, peb(process) + 0xF8, &table, 8) ||
+        !readMemory(process, table, entries.data(), entries.size()))
         return 0;
     DWORD count = 0;
     for (std::size_t at = 0; at < entries.size(); at += 24)

@@ -1,9 +1,9 @@
 // The shell's pieces on Windows, without starting the program: both menus as built and what
 // each item does, labels that can be read, and BMP files through the Windows file layer.
 #include "app_state.h"
-#include "bmp_writer.h"
 #include "driver.h"
 #include "menus.h"
+#include "save.h"
 
 #include <algorithm>
 
@@ -85,22 +85,17 @@ void labelsReadable() {
     DeleteObject(font);
 }
 
-// Rows of every padding go to the file as given.
+// Pictures with rows of every padding, written as the save writes them.
 void bmpFiles() {
     const std::wstring folder = testFolder(L"bmp");
-    auto write = [](const std::wstring& path, int width, int height, const std::string& rows) {
-        return writeBmp(reinterpret_cast<const char16_t*>(path.c_str()),
-                        {0, width, height, 3 * width, 1, 3}, rows.data());
-    };
-    std::string rows(6220800, 0);
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        rows[i] = char(i * 131 + 7); // the padding too
+    std::vector<std::uint32_t> pixels(1920 * 1080);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = std::uint32_t(i * 2654435761u); // the unused top byte too
     for (int width = 1; width <= 4; ++width) {
-        Picture file(width, 3);
-        const std::string bytes =
-            write(folder + L"rows.bmp", width, 3, rows) ? readFile(folder + L"rows.bmp") : "";
-        CHECK(file.loadBmp(bytes) &&
-                  bytes.compare(54, std::string::npos, rows, 0, bytes.size() - 54) == 0,
+        Picture file(width, 3), given(width, 3);
+        std::copy_n(pixels.data(), width * 3, given.bits());
+        CHECK(writePixelsAsBmp(pixels.data(), width, 3, (folder + L"rows.bmp").c_str()) &&
+                  loadBmp(file, readFile(folder + L"rows.bmp")) && difference(file, given).empty(),
               std::to_string(width));
     }
     // A save that cannot be written keeps the old file as it was and leaves nothing beside it: a
@@ -113,11 +108,12 @@ void bmpFiles() {
     for (const std::wstring& path :
          {folder + L"readonly.bmp", std::wstring(smallDisk ? L"T:\\full.bmp" : L"")}) {
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        const std::string old = write(path, 1, 1, rows) ? readFile(path) : "";
+        const std::string old =
+            writePixelsAsBmp(pixels.data(), 1, 1, path.c_str()) ? readFile(path) : "";
         SetFileAttributesW(path.c_str(), smallDisk && path[0] == L'T' ? FILE_ATTRIBUTE_NORMAL
                                                                       : FILE_ATTRIBUTE_READONLY);
-        CHECK(path.empty() || (!write(path, 1920, 1080, rows) && readFile(path) == old &&
-                               !exists(path + L".tmp*")),
+        CHECK(path.empty() || (!writePixelsAsBmp(pixels.data(), 1920, 1080, path.c_str()) &&
+                               readFile(path) == old && !exists(path + L".tmp*")),
               narrow(path));
     }
 }

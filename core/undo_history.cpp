@@ -1,0 +1,172 @@
+#include "undo_history.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace tovrel {
+namespace {
+
+// Makes room for needed elements, doubling; false, with the array as it was, when out of memory.
+template <typename T, typename Count> bool reserve(T*& array, Count& capacity, Count needed) {
+    if (needed <= capacity) return true;
+    const Count more = std::max(needed, capacity * 2 + 16);
+    void* bigger = std::realloc(array, sizeof(T) * more);
+    if (!bigger) return false;
+    array = static_cast<T*>(bigger);
+    capacity = more;
+    return true;
+}
+
+} // namespace
+
+UndoHistory::UndoHistory(int width, int height, std::size_t capacityBytes)
+    : width_(width), height_(height), tilesAcross_((width + kTile - 1) / kTile),
+      capacity_(capacityBytes) {
+    const std::size_t tiles = std::size_t(tilesAcross_) * ((height + kTile - 1) / kTile);
+    slotOfTile_ = static_cast<int*>(std::malloc(sizeof(int) * std::max<std::size_t>(tiles, 1)));
+    if (slotOfTile_) std::fill_n(slotOfTile_, tiles, -1);
+}
+
+UndoHistory::~UndoHistory() {
+    dropAll();
+    forgetKept();
+    std::free(slotOfTile_);
+    std::free(steps_);
+}
+
+void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
+    a = {std::max(a.left, 0), std::max(a.top, 0), std::min(a.right, width_),
+         std::min(a.bottom, height_)};
+    if (a.left >= a.right || a.top >= a.bottom || lost_) return;
+    for (int ty = a.top / kTile; ty <= (a.bottom - 1) / kTile; ++ty)
+        for (int tx = a.left / kTile; tx <= (a.right - 1) / kTile; ++tx) {
+            const int tile = ty * tilesAcross_ + tx;
+            if (slotOfTile_ && slotOfTile_[tile] >= 0) continue;
+            int tileCapacity = slotCapacity_;
+            std::size_t pixelCapacity = std::size_t(slotCapacity_) * kTile * kTile;
+            if (!slotOfTile_ || !reserve(tileOfSlot_, tileCapacity, slots_ + 1) ||
+                !reserve(kept_, pixelCapacity, std::size_t(tileCapacity) * kTile * kTile)) {
+                lost_ = true;
+                return;
+            }
+            slotCapacity_ = tileCapacity;
+            slotOfTile_[tile] = slots_;
+            tileOfSlot_[slots_] = tile;
+            const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_), y0 = ty * kTile;
+            std::uint32_t* slot = kept_ + std::size_t(slots_++) * kTile * kTile;
+            for (int y = y0; y < std::min(y0 + kTile, height_); ++y)
+                std::memcpy(slot + (y - y0) * kTile, canvas + std::size_t(y) * width_ + x0,
+                            sizeof(std::uint32_t) * (x1 - x0));
+        }
+}
+
+// Runs of the pixels that differ from what was kept, with their XOR.
+bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
+    std::size_t capacity = 0;
+    PixelRect& b = step.bounds;
+    b = {width_, height_, 0, 0};
+    for (int slot = 0; slot < slots_; ++slot) {
+        const int x0 = tileOfSlot_[slot] % tilesAcross_ * kTile,
+                  y0 = tileOfSlot_[slot] / tilesAcross_ * kTile;
+        const int across = std::min(kTile, width_ - x0);
+        for (int y = y0; y < std::min(y0 + kTile, height_); ++y) {
+            const std::uint32_t* before = kept_ + (std::size_t(slot) * kTile + (y - y0)) * kTile;
+            const std::uint32_t* now = canvas + std::size_t(y) * width_ + x0;
+            for (int x = 0; x < across;) {
+                if (before[x] == now[x]) {
+                    ++x;
+                    continue;
+                }
+                int end = x;
+                while (end < across && before[end] != now[end])
+                    ++end;
+                if (!reserve(step.runs, capacity, step.words + 2 + (end - x))) return false;
+                step.runs[step.words++] = std::uint32_t(std::size_t(y) * width_ + x0 + x);
+                step.runs[step.words++] = std::uint32_t(end - x);
+                b = {std::min(b.left, x0 + x), std::min(b.top, y), std::max(b.right, x0 + end),
+                     std::max(b.bottom, y + 1)};
+                for (; x < end; ++x)
+                    step.runs[step.words++] = before[x] ^ now[x];
+            }
+        }
+    }
+    if (void* exact = std::realloc(step.runs, sizeof(std::uint32_t) * step.words))
+        step.runs = static_cast<std::uint32_t*>(exact);
+    return true;
+}
+
+void UndoHistory::endStroke(const std::uint32_t* canvas) {
+    Step step = {};
+    const bool recorded = !lost_ && record(canvas, step) &&
+                          (step.words == 0 || reserve(steps_, stepCapacity_, count_ + 1));
+    forgetKept();
+    // Earlier steps cannot be taken back over a stroke that cannot.
+    if (!recorded) dropAll();
+    if (!recorded || step.words == 0) {
+        std::free(step.runs);
+        return;
+    }
+    while (undone_ > 0) {
+        --undone_, --count_;
+        bytes_ -= sizeof(std::uint32_t) * steps_[count_].words;
+        std::free(steps_[count_].runs);
+    }
+    steps_[count_++] = step;
+    bytes_ += sizeof(std::uint32_t) * step.words;
+    while (bytes_ > capacity_ && count_ > 0)
+        dropOldest();
+}
+
+bool UndoHistory::undo(std::uint32_t* canvas, PixelRect& changed) {
+    endStroke(canvas);
+    if (undone_ == count_) return false;
+    const Step& step = steps_[count_ - ++undone_];
+    apply(step, canvas);
+    changed = step.bounds;
+    return true;
+}
+
+bool UndoHistory::redo(std::uint32_t* canvas, PixelRect& changed) {
+    endStroke(canvas);
+    if (undone_ == 0) return false;
+    const Step& step = steps_[count_ - undone_--];
+    apply(step, canvas);
+    changed = step.bounds;
+    return true;
+}
+
+// XOR is its own inverse: the same runs take a step back and put it back.
+void UndoHistory::apply(const Step& step, std::uint32_t* canvas) const {
+    for (std::size_t at = 0; at < step.words;) {
+        std::uint32_t* pixel = canvas + step.runs[at];
+        const std::uint32_t length = step.runs[at + 1];
+        at += 2;
+        for (std::uint32_t i = 0; i < length; ++i)
+            pixel[i] ^= step.runs[at++];
+    }
+}
+
+// The kept tiles are freed with each stroke: one large stroke would otherwise hold a screenful.
+void UndoHistory::forgetKept() {
+    for (int slot = 0; slot < slots_; ++slot)
+        slotOfTile_[tileOfSlot_[slot]] = -1;
+    std::free(tileOfSlot_), std::free(kept_);
+    tileOfSlot_ = nullptr, kept_ = nullptr;
+    slots_ = slotCapacity_ = 0;
+    lost_ = false;
+}
+
+void UndoHistory::dropOldest() {
+    bytes_ -= sizeof(std::uint32_t) * steps_[0].words;
+    std::free(steps_[0].runs);
+    std::memmove(steps_, steps_ + 1, sizeof(Step) * --count_);
+    undone_ = std::min(undone_, count_);
+}
+
+void UndoHistory::dropAll() {
+    while (count_ > 0)
+        dropOldest();
+}
+
+} // namespace tovrel

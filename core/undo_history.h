@@ -1,0 +1,73 @@
+// Takes back and puts back whole strokes on the Canvas.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tovrel {
+
+// Pixels left..right-1 by top..bottom-1.
+struct PixelRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// Before a stroke first changes part of the Canvas, the pixels there are kept in tiles. When the
+// stroke ends, only the pixels it changed are stored, as their XOR with what was there before: the
+// history grows with what strokes changed, never with the screen, and undo and redo are one same
+// operation that touches only those pixels.
+//
+// The Canvas is width x height 32-bit words, rows top-down. Memory comes from malloc and is
+// checked: when it runs out, the history is dropped rather than left wrong.
+class UndoHistory {
+  public:
+    static constexpr std::size_t kDefaultCapacity = std::size_t{256} << 20;
+
+    UndoHistory(int width, int height, std::size_t capacityBytes = kDefaultCapacity);
+    ~UndoHistory();
+    UndoHistory(const UndoHistory&) = delete;
+    UndoHistory& operator=(const UndoHistory&) = delete;
+
+    // Keeps what area (clipped to the Canvas) holds where this stroke has not drawn yet; call
+    // before drawing there.
+    void keep(const std::uint32_t* canvas, PixelRect area);
+    // Ends the stroke in progress. One that changed pixels becomes the latest step, and what
+    // was undone can no longer be redone.
+    void endStroke(const std::uint32_t* canvas);
+    // End the stroke in progress, then take back the latest step, or put back the last one
+    // taken back. False when there is none; otherwise changed is what the Canvas changed in.
+    bool undo(std::uint32_t* canvas, PixelRect& changed);
+    bool redo(std::uint32_t* canvas, PixelRect& changed);
+
+    // The memory the recorded steps take, in bytes; the oldest go first to keep it under the
+    // capacity.
+    std::size_t bytes() const { return bytes_; }
+
+  private:
+    struct Step {
+        std::uint32_t* runs; // per run of changed pixels: its index, its length, then the XORs
+        std::size_t words;
+        PixelRect bounds;
+    };
+    static constexpr int kTile = 64;
+
+    void apply(const Step& step, std::uint32_t* canvas) const;
+    bool record(const std::uint32_t* canvas, Step& step);
+    void forgetKept();
+    void dropOldest();
+    void dropAll();
+
+    const int width_, height_, tilesAcross_;
+    const std::size_t capacity_;
+    int* slotOfTile_; // where a tile's kept pixels are, or -1
+    int* tileOfSlot_ = nullptr;
+    std::uint32_t* kept_ = nullptr; // kTile x kTile pixels per slot
+    int slots_ = 0, slotCapacity_ = 0;
+    bool lost_ = false; // the stroke in progress could not be kept
+
+    Step* steps_ = nullptr;
+    int count_ = 0, stepCapacity_ = 0;
+    int undone_ = 0; // of the latest steps, how many are taken back
+    std::size_t bytes_ = 0;
+};
+
+} // namespace tovrel
