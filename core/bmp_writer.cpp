@@ -2,6 +2,11 @@
 
 #include "file_io.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+
 namespace tovrel {
 namespace {
 
@@ -23,32 +28,33 @@ std::size_t bmpRowsSize(int width, int height) {
     return ((std::size_t(width) * 3 + 3) & ~std::size_t{3}) * std::size_t(height);
 }
 
-void packBmpRows(const std::uint32_t* pixels, int width, int height, unsigned char* rows) {
+void packBmpRows(const std::uint32_t* pixels, int width, int height, int first, int count,
+                 unsigned char* rows) {
+    static_assert(std::endian::native == std::endian::little, "words are stored byte by byte");
     const std::size_t stride = bmpRowsSize(width, 1);
-    for (int y = 0; y < height; ++y) {
-        const std::uint32_t* from = pixels + std::size_t(height - 1 - y) * width;
-        unsigned char* to = rows + stride * y;
-        for (int x = 0; x < width; ++x, to += 3) {
-            to[0] = static_cast<unsigned char>(from[x]);
-            to[1] = static_cast<unsigned char>(from[x] >> 8);
-            to[2] = static_cast<unsigned char>(from[x] >> 16);
+    for (int row = first; row < first + count; ++row) {
+        const std::uint32_t* from = pixels + std::size_t(height - 1 - row) * width;
+        unsigned char* to = rows + stride * (row - first);
+        int x = 0;
+        for (; x + 4 <= width; x += 4, to += 12) { // four pixels fill three whole words
+            const std::uint32_t words[3] = {(from[x] & 0xFFFFFF) | from[x + 1] << 24,
+                                            (from[x + 1] >> 8 & 0xFFFF) | from[x + 2] << 16,
+                                            (from[x + 2] >> 16 & 0xFF) | from[x + 3] << 8};
+            std::memcpy(to, words, sizeof words);
         }
-        for (std::size_t pad = std::size_t(width) * 3; pad < stride; ++pad)
-            *to++ = 0;
+        for (; x < width; ++x, to += 3)
+            std::memcpy(to, &from[x], 3);
+        std::memset(to, 0, stride - std::size_t(width) * 3);
     }
 }
 
-int writeBmp(const char16_t* path, const BitmapShape& shape, const void* pixels) {
-    if (path == nullptr || shape.bmWidth <= 0 || shape.bmHeight <= 0) return 0;
-    // The header holds 8 x bmBitsPixel in 16 bits; 0 would mean no pixel format at all.
-    const std::uint32_t bytesPerPixel = shape.bmBitsPixel;
-    if (bytesPerPixel == 0 || bytesPerPixel * 8 > 0xFFFF) return 0;
-
-    const std::uint64_t stride =
-        (std::uint64_t{bytesPerPixel} * static_cast<std::uint64_t>(shape.bmWidth) + 3) & ~3ull;
-    const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(shape.bmHeight);
-    const std::uint64_t fileSize = kHeadersSize + pixelBytes;
-    if (fileSize > 0xFFFFFFFFull || pixels == nullptr) return 0;
+int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t* pixels) {
+    if (path == nullptr || pixels == nullptr || shape.bmWidth <= 0 || shape.bmHeight <= 0 ||
+        shape.bmBitsPixel != 3)
+        return 0;
+    const std::uint64_t stride = bmpRowsSize(shape.bmWidth, 1);
+    const std::uint64_t fileSize = kHeadersSize + stride * std::uint64_t(shape.bmHeight);
+    if (fileSize > 0xFFFFFFFFull) return 0;
 
     unsigned char header[kHeadersSize] = {}; // every field not set below is 0
     // BITMAPFILEHEADER
@@ -61,12 +67,21 @@ int writeBmp(const char16_t* path, const BitmapShape& shape, const void* pixels)
     put32(header + 18, static_cast<std::uint32_t>(shape.bmWidth));
     put32(header + 22, static_cast<std::uint32_t>(shape.bmHeight)); // positive: bottom-up rows
     put16(header + 26, 1);                                          // planes
-    put16(header + 28, 8 * bytesPerPixel);                          // bits per pixel
+    put16(header + 28, 8 * shape.bmBitsPixel);                      // bits per pixel
 
+    // About 256 KiB of rows at a time: they are written while still in the cache.
+    const int band = static_cast<int>(std::max<std::uint64_t>(1, (256 << 10) / stride));
+    void* rows = std::malloc(static_cast<std::size_t>(stride) * band);
     ReplacingFile file(path);
-    const bool ok = file.isOpen() && file.writeAll(header, sizeof header) &&
-                    file.writeAll(pixels, pixelBytes) && file.commit();
-    return ok ? 1 : 0;
+    bool ok = rows && file.isOpen() && file.writeAll(header, sizeof header);
+    for (int first = 0; ok && first < shape.bmHeight; first += band) {
+        const int count = std::min(band, shape.bmHeight - first);
+        packBmpRows(pixels, shape.bmWidth, shape.bmHeight, first, count,
+                    static_cast<unsigned char*>(rows));
+        ok = file.writeAll(rows, stride * std::uint64_t(count));
+    }
+    std::free(rows);
+    return ok && file.commit() ? 1 : 0;
 }
 
 } // namespace tovrel

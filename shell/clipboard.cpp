@@ -21,7 +21,8 @@ HGLOBAL packDib(const std::uint32_t* pixels, int width, int height) {
     header->biBitCount = 24;
     header->biCompression = BI_RGB;
     header->biSizeImage = static_cast<DWORD>(rows);
-    tovrel::packBmpRows(pixels, width, height, reinterpret_cast<unsigned char*>(header + 1));
+    tovrel::packBmpRows(pixels, width, height, 0, height,
+                        reinterpret_cast<unsigned char*>(header + 1));
     GlobalUnlock(memory);
     return memory;
 }

@@ -4,28 +4,12 @@
 
 #include <commdlg.h>
 
-#include <cstddef>
-
 namespace {
 
 // Kept for the whole run so the dialog proposes the last name and filter.
 OPENFILENAMEW g_saveDialog;
 wchar_t g_fileName[MAX_PATH];
 wchar_t g_fileTitle[MAX_PATH];
-
-class HeapBuffer {
-  public:
-    explicit HeapBuffer(std::size_t size) : data_(HeapAlloc(GetProcessHeap(), 0, size)) {}
-    ~HeapBuffer() {
-        if (data_) HeapFree(GetProcessHeap(), 0, data_);
-    }
-    HeapBuffer(const HeapBuffer&) = delete;
-    HeapBuffer& operator=(const HeapBuffer&) = delete;
-    void* data() const { return data_; }
-
-  private:
-    void* data_;
-};
 
 } // namespace
 
@@ -58,9 +42,6 @@ const wchar_t* askSavePath(HWND owner, bool& failed) {
 }
 
 bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
-    HeapBuffer rows(tovrel::bmpRowsSize(width, height));
-    if (!rows.data()) return false;
-    tovrel::packBmpRows(pixels, width, height, static_cast<unsigned char*>(rows.data()));
     const tovrel::BitmapShape shape = {0, width, height, 3 * width, 1, 3, nullptr};
-    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, rows.data()) != 0;
+    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels) != 0;
 }

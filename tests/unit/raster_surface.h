@@ -9,7 +9,6 @@
 #include "surface.h"
 
 #include <algorithm>
-#include <cmath>
 #include <deque>
 #include <utility>
 #include <vector>
@@ -70,17 +69,12 @@ class RasterSurface : public Surface {
         const int t = std::min(top, bottom), b = std::max(top, bottom) - 1;
         if (left != right && top != bottom) stroke({{l, t}, {r, t}, {r, b}, {l, b}}, true);
     }
-    // A closed polygon through points of the ellipse, so that its outline has no gaps.
+    // A diamond inside the same rectangle stands in for the ellipse: its exact shape does not
+    // matter to the engine, only where it lies and that it is drawn the same each time.
     void Ellipse(int left, int top, int right, int bottom) override {
-        const double cx = (std::min(left, right) + std::max(left, right) - 1) / 2.0,
-                     cy = (std::min(top, bottom) + std::max(top, bottom) - 1) / 2.0;
-        const double ax = (std::abs(right - left) - 1) / 2.0,
-                     ay = (std::abs(bottom - top) - 1) / 2.0;
-        std::vector<ScreenPoint> corners;
-        for (int i = 0; i < 64; ++i)
-            corners.push_back({int(std::lround(cx + ax * std::cos(i * M_PI / 32))),
-                               int(std::lround(cy + ay * std::sin(i * M_PI / 32)))});
-        if (left != right && top != bottom) stroke(corners, true);
+        const int l = std::min(left, right), r = std::max(left, right) - 1, cx = (l + r) / 2;
+        const int t = std::min(top, bottom), b = std::max(top, bottom) - 1, cy = (t + b) / 2;
+        if (left != right && top != bottom) stroke({{cx, t}, {r, cy}, {cx, b}, {l, cy}}, true);
     }
     void BitBlt(int x, int y, int w, int h, Surface& source) override {
         auto& from = static_cast<RasterSurface&>(source);

@@ -54,10 +54,12 @@ void draw(Picture& p, int style, int penWidth, COLORREF colour, int mix, Draw ho
 }
 
 // Loads into p a 24-bit bottom-up picture of its size, every header field as it must be: a BMP
-// file, or from the info header on (dib) with the size of its rows in it, as the clipboard has it.
+// file, or from the info header on (dib) with the size of its rows in it, as the clipboard has it
+// (in memory that may be a little larger).
 inline bool loadBmp(Picture& p, const std::string& b, bool dib = false) {
     const std::uint32_t stride = (p.width * 3 + 3) & ~3, rows = stride * p.height;
     const std::uint32_t size = (dib ? 40 : 54) + rows;
+    if (dib ? b.size() < size : b.size() != size) return false;
     // clang-format off
     const std::uint32_t header[][2] = {{0x4D42, 2}, {size, 4}, {0, 4}, {54, 4}, {40, 4}, {std::uint32_t(p.width), 4},
                                        {std::uint32_t(p.height), 4}, {1, 2}, {24, 2}, {0, 4}, {dib ? rows : 0, 4}, {0, 16}}; // value, bytes
@@ -65,8 +67,7 @@ inline bool loadBmp(Picture& p, const std::string& b, bool dib = false) {
     std::size_t at = 0;
     for (auto [value, bytes] : std::span(header).subspan(dib ? 4 : 0))
         for (std::uint32_t i = 0; i < bytes; ++i, ++at)
-            if (b.size() != size || std::uint8_t(b[at]) != (i < 4 ? (value >> 8 * i) & 0xFF : 0))
-                return false;
+            if (std::uint8_t(b[at]) != (i < 4 ? (value >> 8 * i) & 0xFF : 0)) return false;
     for (int y = 0; y < p.height; ++y)
         for (int x = 0; x < p.width; ++x) {
             const auto* c =
@@ -92,15 +93,14 @@ inline std::string difference(const Picture& actual, const Picture& expected) {
 
 // Drawing reaches the screen a little after the input: checks the screen once it shows the
 // picture, or at the end of the wait.
+inline bool screenShows(const Picture& expected, const char* what, int line, std::string detail) {
+    std::string d;
+    Picture shot(expected.width, expected.height);
+    waitUntil([&] { return (d = difference(shot.copyScreen(), expected)).empty(); }, 3000);
+    return check(d.empty(), what, line, d + " " + detail);
+}
 #define CHECK_SCREEN(expected, ...)                                                                \
-    [&] {                                                                                          \
-        std::string d;                                                                             \
-        driver::Picture shot(expected.width, expected.height);                                     \
-        driver::waitUntil([&] { return (d = difference(shot.copyScreen(), expected)).empty(); },   \
-                          3000);                                                                   \
-        return driver::check(d.empty(), "the screen shows " #expected, __LINE__,                   \
-                             d __VA_OPT__(+" " +) __VA_ARGS__);                                    \
-    }()
+    driver::screenShows(expected, "the screen shows " #expected, __LINE__, std::string(__VA_ARGS__))
 
 // Topmost static windows of this program, painted when it waits: white on the left half and
 // black on the right as the screen to freeze, or a square over part of it. Static controls are
@@ -115,9 +115,12 @@ struct Pattern {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HWND halves[2] = {showRect({0, 0, w / 2, h}, SS_WHITERECT),
                       showRect({w / 2, 0, w, h}, SS_BLACKRECT)};
-    // Painted when this thread waits.
+    // Painted when this thread handles its messages.
     Pattern() {
-        waitUntil([] { return false; }, 200);
+        Picture screen;
+        waitUntil([&] {
+            return screen.copyScreen().at(w / 4, h / 2) == 0xFFFFFF && !screen.at(3 * w / 4, h / 2);
+        });
     }
     ~Pattern() { DestroyWindow(halves[0]), DestroyWindow(halves[1]); }
 };

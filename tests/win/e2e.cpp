@@ -228,7 +228,7 @@ void save() {
     Program tovrel(testFolder(L"start").c_str()); // on the smaller screen
     REQUIRE(tovrel.main && setScreen(1280, 800));
     Pattern pattern;
-    Picture frozen, expected, withStroke;
+    Picture frozen, expected;
     frozen.copyScreen(), expected.copyScreen();
     RECT r;
     const HWND overlay = tovrel.openWith(kRectangle);
@@ -236,23 +236,6 @@ void save() {
     drag({200, 200}, {1200, 780}); // across both halves, and beyond 1024x768
     draw(expected, PS_SOLID, 1, 0, R2_NOT, [](HDC dc) { Rectangle(dc, 200, 200, 1200, 780); });
     CHECK_SCREEN(expected);
-
-    // Ctrl+Z does nothing while a stroke is drawn; then both strokes go back and come back.
-    REQUIRE(chooseFromOverlay(kPen));
-    drag({300, 300}, {300, 500}, 6, [] { chord(VK_CONTROL, 'Z'); });
-    BitBlt(withStroke.dc(), 0, 0, 1280, 800, expected.dc(), 0, 0, SRCCOPY);
-    draw(withStroke, PS_SOLID, 3, 0, R2_COPYPEN,
-         [](HDC dc) { MoveToEx(dc, 300, 300, nullptr), LineTo(dc, 300, 502); });
-    CHECK_SCREEN(withStroke, "Ctrl+Z while drawing");
-    chord(VK_CONTROL, 'Z'), chord(VK_CONTROL, 'Z');
-    CHECK_SCREEN(frozen, "two strokes undone");
-    keyEvent(VK_SHIFT, 0), chord(VK_CONTROL, 'Z'), keyEvent(VK_SHIFT, KEYEVENTF_KEYUP);
-    CHECK_SCREEN(expected, "Ctrl+Shift+Z");
-    chord(VK_CONTROL, 'Y');
-    CHECK_SCREEN(withStroke, "Ctrl+Y");
-    chord(VK_CONTROL, 'Z');
-    CHECK_SCREEN(expected, "undone again");
-    REQUIRE(chooseFromOverlay(kRectangle));
 
     const std::wstring folder = testFolder(L"saved"), path = folder + L"picture.bmp";
     DeleteFileW(path.c_str());
@@ -272,12 +255,9 @@ void save() {
                PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box) && activeAgain(overlay);
     };
 
-    // A cancel says nothing. Meanwhile the overlay takes no clicks and stays behind the dialog.
+    // A cancel says nothing. Meanwhile the overlay takes no input and stays behind the dialog.
     HWND dialog = tovrel.openSaveDialog();
     REQUIRE(dialog && inFront(dialog) && !IsWindowEnabled(overlay));
-    click({5, 5});
-    click({5, 700}, MOUSEEVENTF_RIGHTDOWN);
-    CHECK(!waitUntil(menuOpen, 500) && inFront(dialog), "the overlay took a click");
     key(VK_ESCAPE);
     CHECK(closes(dialog) && !failureShown(L"保存失败", 1500) && activeAgain(overlay));
     CHECK(!(style(tovrel.main, GWL_EXSTYLE) & WS_EX_TOPMOST), "the main window became topmost");
@@ -313,9 +293,21 @@ void save() {
     CHECK(CloseClipboard() && !IsClipboardFormatAvailable(CF_DIB));
     CHECK_SCREEN(expected, "after the failed copy");
 
+    // Ctrl+Z does nothing while a stroke is drawn; then both strokes go back, and come back.
+    auto second = [](HDC dc) { Rectangle(dc, 300, 300, 500, 400); };
+    drag({300, 300}, {500, 400}, 6, [] { chord(VK_CONTROL, 'Z'); });
+    draw(expected, PS_SOLID, 1, 0, R2_NOT, second);
+    CHECK_SCREEN(expected, "Ctrl+Z while drawing");
+    chord(VK_CONTROL, 'Z'), chord(VK_CONTROL, 'Z');
+    CHECK_SCREEN(frozen, "two strokes undone");
+    chord(VK_CONTROL, 'Y');
+    draw(expected, PS_SOLID, 1, 0, R2_NOT, second); // inverted twice: gone
+    CHECK_SCREEN(expected, "Ctrl+Y");
+    keyEvent(VK_SHIFT, 0), chord(VK_CONTROL, 'Z'), keyEvent(VK_SHIFT, KEYEVENTF_KEYUP);
+    draw(expected, PS_SOLID, 1, 0, R2_NOT, second);
+    CHECK_SCREEN(expected, "Ctrl+Shift+Z");
+
     // Held for a moment only, and longer than the new picture: saved, and replaced wholly.
-    drag({300, 300}, {500, 400});
-    draw(expected, PS_SOLID, 1, 0, R2_NOT, [](HDC dc) { Rectangle(dc, 300, 300, 500, 400); });
     std::ofstream(path.c_str(), std::ios::app) << std::string(4096, 'x');
     held = hold();
     REQUIRE((dialog = tovrel.openSaveDialog()) && replaceFile(tovrel.id(), dialog));
