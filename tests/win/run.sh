@@ -6,8 +6,7 @@
 prefix="$1/build/wine-run-prefix" log=$(mktemp)
 unset TOVREL_WITH_WINE WINEPREFIX
 fail() { echo "FAILED: $*"; exit 1; }
-setsid "$1/scripts/run" 2>"$log" &
-run=$!
+setsid "$1/scripts/run" 2>"$log" & run=$!
 trap 'kill -9 -$run 2>/dev/null; WINEPREFIX=$prefix wineserver -k 2>/dev/null; rm -f "$log"' EXIT
 trap 'exit 130' INT TERM
 # Its prefix is made and its desktop sized once it says where Tovrel is.
