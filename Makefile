@@ -14,9 +14,11 @@ mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw
 
-# The Wine prefix is made (once) while the builds run.
+# The Wine prefix is made (once) while the builds run; interrupted, this waits for it to stop.
 test: bootstrap
-	@scripts/with-wine true & prefix=$$!; $(MAKE) --no-print-directory native mingw; built=$$?; \
+	@scripts/with-wine true & prefix=$$!; \
+		trap 'kill $$prefix 2>/dev/null; wait $$prefix; exit 130' INT TERM; \
+		$(MAKE) --no-print-directory native mingw; built=$$?; \
 		wait $$prefix && [ $$built -eq 0 ]
 	ctest --preset native
 	scripts/with-wine ctest --preset mingw -LE soak
@@ -38,5 +40,7 @@ demo: mingw
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 
+# An interrupted test may have left the small disk of the full-disk check mounted in build/.
 clean:
+	findmnt -rn -o TARGET | grep -F "$(CURDIR)/build/" | xargs -r umount
 	rm -rf build

@@ -251,8 +251,8 @@ inline bool chooseFromOverlay(int item, int submenu = -1) {
     return openOverlayMenu() && chooseMenuItem(item, submenu);
 }
 
-// Tovrel.exe, or the build named by TOVREL_EXE, started in folder (or here); killed when it
-// goes, so that a failed check leaves nothing running.
+// Tovrel.exe, or the build named by TOVREL_EXE, started in folder (or here) or found running;
+// killed when it goes, so that a failed check leaves nothing running.
 class Program {
   public:
     explicit Program(const wchar_t* folder = nullptr) {
@@ -265,6 +265,14 @@ class Program {
                        &info_);
         WaitForInputIdle(info_.hProcess, 10000);
         waitUntil([&] { return (main = mainWindow()) != nullptr; });
+    }
+    // Tovrel as someone else started it (`make run`), found by its main window.
+    struct Running {};
+    explicit Program(Running) {
+        waitUntil([&] { return (main = FindWindowW(L"Main", nullptr)) != nullptr; });
+        GetWindowThreadProcessId(main, &info_.dwProcessId);
+        info_.hProcess = OpenProcess(PROCESS_ALL_ACCESS, FALSE, info_.dwProcessId);
+        WaitForInputIdle(info_.hProcess, 10000);
     }
     ~Program() {
         TerminateProcess(info_.hProcess, 1);

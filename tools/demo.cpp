@@ -1,6 +1,7 @@
 // `make demo`: a scripted annotation over a test picture. Leaves in the folder given as its only
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
-// screen; tray-menu.bmp and overlay-menu.bmp, the two menus open.
+// screen; tray-menu.bmp and overlay-menu.bmp, the two menus open; desktop.bmp, the tray menu open
+// at the icon in the corner of the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -109,6 +110,17 @@ int wmain(int argc, wchar_t** argv) {
         "picture saved through the save dialog");
     key(VK_ESCAPE);
     tovrel.overlayCloses(); // else the tray's posted message would overtake the key
+
+    // The tray menu as a user opens it: a right-click on the icon, at the taskbar's right end.
+    RECT corner = {};
+    GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &corner);
+    click({corner.right - 10, (corner.top + corner.bottom) / 2}, MOUSEEVENTF_RIGHTDOWN);
+    const bool trayMenu = waitUntil(menuOpen);
+    const RECT menus = aroundMenus();
+    corner.left = menus.left - 100, corner.top = menus.top; // with a stretch of the taskbar
+    step(trayMenu && saveScreen(corner, folder + L"desktop.bmp"), "desktop screenshot");
+    key(VK_ESCAPE);
+    waitUntil([] { return !menuOpen(); });
     chooseFromTray(tovrel.main, kExit);
     return step(tovrel.exitCode() == 0, "Tovrel exited") && written ? 0 : 1;
 }

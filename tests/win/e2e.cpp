@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units
+// Usage: wintests desk|drawing|save|units|run
 #include "driver.h"
 
 #include <cstdlib>
@@ -335,15 +335,30 @@ void save() {
     CHECK(GetWindowRect(tovrel.overlay(), &r) && r.right == 1024 && r.bottom == 768);
 }
 
+// `make run`'s Tovrel, found running on Wine's desktop, whose taskbar (with the tray icon) must
+// lie along the bottom of the 1152x720 X screen that the run test gives it. Then an overlay from
+// the tray, Esc, and 退出.
+void run() {
+    Program tovrel{Program::Running{}};
+    RECT bar = {};
+    CHECK(GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &bar) && bar.left == 0 &&
+              bar.right == 1152 && bar.bottom == 720,
+          "no taskbar along the bottom of a desktop as large as the X screen");
+    REQUIRE(tovrel.main && tovrel.openWith(kRectangle));
+    key(VK_ESCAPE);
+    CHECK(tovrel.overlayCloses() && chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0);
+}
+
 } // namespace
 
 void units(); // units.cpp
 
 int main(int argc, char** argv) {
     const std::map<std::string, void (*)()> scenarios = {
-        {"desk", desk}, {"drawing", drawing}, {"save", save}, {"units", units}};
+        {"desk", desk}, {"drawing", drawing}, {"save", save}, {"units", units}, {"run", run}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
-    if (scenario == scenarios.end()) return std::puts("usage: wintests desk|drawing|save|units"), 2;
+    if (scenario == scenarios.end())
+        return std::puts("usage: wintests desk|drawing|save|units|run"), 2;
     ScreenRestored{}; // in case an earlier run could not
     scenario->second();
     std::printf("%s: %d failed checks\n", argv[1], failures);
