@@ -4,8 +4,15 @@
 
 #include <windows.h>
 
+#include <psapi.h>
+#include <shellapi.h>
+#include <winternl.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -249,6 +256,140 @@ inline HWND openOverlayMenu() {
 
 inline bool chooseFromOverlay(int item, int submenu = -1) {
     return openOverlayMenu() && chooseMenuItem(item, submenu);
+}
+
+// ---- Watching the program from outside: its windows, its tray icon, what it put on the
+// clipboard and in files, and what Task Manager would show of it (its current folder, GDI
+// objects, memory).
+
+inline bool closes(HWND window, DWORD ms = 10000) {
+    return waitUntil([window] { return !IsWindow(window); }, ms);
+}
+
+// Tray icons are known by window and uID; modifying nothing succeeds only while one exists.
+inline bool trayIcon(DWORD command, HWND window) {
+    NOTIFYICONDATAW icon = {};
+    icon.cbSize = sizeof(icon), icon.hWnd = window;
+    return Shell_NotifyIconW(command, &icon);
+}
+
+// What the clipboard holds as CF_DIB, or nothing.
+inline std::string clipboardDib() {
+    std::string dib;
+    if (!OpenClipboard(nullptr)) return dib;
+    HGLOBAL data = GetClipboardData(CF_DIB);
+    if (const char* bytes = data ? static_cast<const char*>(GlobalLock(data)) : nullptr)
+        dib.assign(bytes, GlobalSize(data)), GlobalUnlock(data);
+    return CloseClipboard(), dib;
+}
+
+// Reads another process's memory at address, as found from its PEB; false if it cannot.
+inline bool readMemory(HANDLE process, std::uint64_t address, void* into, std::size_t size) {
+    return ReadProcessMemory(process, reinterpret_cast<void*>(address), into, size, nullptr);
+}
+inline std::uint64_t peb(HANDLE process) {
+    using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    PROCESS_BASIC_INFORMATION info = {};
+    return query(process, ProcessBasicInformation, &info, sizeof(info), nullptr)
+               ? 0
+               : reinterpret_cast<std::uint64_t>(info.PebBaseAddress);
+}
+
+// Another process's current folder: its process parameters (at 0x20 in the PEB) hold it as a
+// counted string at 0x38.
+inline std::wstring currentFolder(HANDLE process) {
+    std::uint64_t parameters = 0;
+    UNICODE_STRING folder = {};
+    std::wstring text(MAX_PATH, 0);
+    if (!readMemory(process, peb(process) + 0x20, &parameters, 8) ||
+        !readMemory(process, parameters + 0x38, &folder, sizeof(folder)) ||
+        !readMemory(process, reinterpret_cast<std::uint64_t>(folder.Buffer), text.data(),
+                    std::min<std::size_t>(folder.Length, 2 * MAX_PATH)))
+        return L"";
+    return text.substr(0, folder.Length / 2);
+}
+
+// Live GDI objects of another process, stock objects aside. Wine keeps no count for
+// GetGuiResources; its handle table, found through the PEB, tells: 0x10000 entries of 24 bytes,
+// in use while the type byte (at 14) is not 0, stock where the top bit of byte 12 is set (found
+// by creating pens in a test program and watching the table).
+inline DWORD gdiObjects(HANDLE process) {
+    if (DWORD count = GetGuiResources(process, GR_GDIOBJECTS)) return count;
+    std::uint64_t table = 0;
+    std::vector<std::uint8_t> entries(24 * 0x10000);
+    if (!readMemory(process, peb(process) + 0xF8, &table, 8) ||
+        !readMemory(process, table, entries.data(), entries.size()))
+        return 0;
+    DWORD count = 0;
+    for (std::size_t at = 0; at < entries.size(); at += 24)
+        count += entries[at + 14] && !(entries[at + 12] & 0x80);
+    return count;
+}
+
+// The count once it has stayed the same for a moment: a program that has just acted may still
+// be creating and freeing objects.
+inline DWORD settledGdiObjects(HANDLE process) {
+    DWORD last = gdiObjects(process);
+    for (ULONGLONG since = GetTickCount64(); GetTickCount64() - since < 400; Sleep(50))
+        if (const DWORD now = gdiObjects(process); now != last)
+            last = now, since = GetTickCount64();
+    return last;
+}
+
+// The program's GDI objects, once settled, and its working set in KiB.
+inline std::pair<DWORD, long> usage(HANDLE process) {
+    PROCESS_MEMORY_COUNTERS memory = {};
+    K32GetProcessMemoryInfo(process, &memory, sizeof(memory));
+    return {settledGdiObjects(process), long(memory.WorkingSetSize / 1024)};
+}
+
+// The files it writes.
+inline std::string readFile(const std::wstring& path) {
+    std::ifstream in(path.c_str(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline bool exists(const std::wstring& pattern) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    return search != INVALID_HANDLE_VALUE && FindClose(search);
+}
+
+// A folder of its own beside this program, for the files a test writes.
+inline std::wstring testFolder(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + name + L"\\";
+    return CreateDirectoryW(folder.c_str(), nullptr), folder;
+}
+
+// ---- The desktop around the program: the screen's size, as a person changes it in the settings.
+
+inline bool setScreen(int width, int height) {
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode), mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+    mode.dmPelsWidth = width, mode.dmPelsHeight = height;
+    return ChangeDisplaySettingsExW(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr) == 0;
+}
+
+// The screen's own size again, whatever happened: later tests must not see a changed screen.
+struct ScreenRestored {
+    ~ScreenRestored() { ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr); }
+};
+
+// In the save dialog, takes the name proposed, and the prompt to replace the file, which must come
+// in front.
+inline bool replaceFile(DWORD id, HWND dialog) {
+    HWND prompt = nullptr;
+    key(VK_RETURN);
+    return waitUntil([&] {
+               for (HWND w : shownWindows(L"#32770", id))
+                   prompt = GetWindow(w, GW_OWNER) == dialog ? w : prompt;
+               return prompt && inFront(prompt);
+           }) &&
+           PostMessageW(prompt, WM_COMMAND, IDYES, 0) && closes(dialog);
 }
 
 // Tovrel.exe, or the build named by TOVREL_EXE, started in folder (or here) or found running;

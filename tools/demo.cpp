@@ -105,9 +105,8 @@ int wmain(int argc, wchar_t** argv) {
     DeleteFileW(saved.c_str());
     tovrel.openSaveDialog();
     typeText(saved), key(VK_RETURN);
-    const bool written = step(
-        waitUntil([&] { return GetFileAttributesW(saved.c_str()) != INVALID_FILE_ATTRIBUTES; }),
-        "picture saved through the save dialog");
+    const bool written =
+        step(waitUntil([&] { return exists(saved); }), "picture saved through the save dialog");
     key(VK_ESCAPE);
     tovrel.overlayCloses(); // else the tray's posted message would overtake the key
 

@@ -1,19 +1,11 @@
 // What the tests add to the automation: checks, pictures drawn as the program should draw them,
-// BMP files read back, and the program's GDI objects.
+// BMP files read back, and the screen to freeze.
 #pragma once
 
 #include "automation.h"
 
-#include <psapi.h>
-#include <shellapi.h>
-#include <winternl.h>
-
-#include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <span>
-#include <utility>
 
 namespace driver {
 
@@ -29,17 +21,6 @@ inline bool check(bool ok, const char* what, int line, const std::string& detail
     driver::check((condition), #condition, __LINE__ __VA_OPT__(, ) __VA_ARGS__)
 #define REQUIRE(condition, ...)                                                                    \
     if (!CHECK(condition __VA_OPT__(, ) __VA_ARGS__)) return
-
-inline bool closes(HWND window, DWORD ms = 10000) {
-    return waitUntil([window] { return !IsWindow(window); }, ms);
-}
-
-// Tray icons are known by window and uID; modifying nothing succeeds only while one exists.
-inline bool trayIcon(DWORD command, HWND window) {
-    NOTIFYICONDATAW icon = {};
-    icon.cbSize = sizeof(icon), icon.hWnd = window;
-    return Shell_NotifyIconW(command, &icon);
-}
 
 // Draws on p with a pen of this style, width and colour and the hollow brush, in this mix mode,
 // as the program would.
@@ -102,9 +83,9 @@ inline bool screenShows(const Picture& expected, const char* what, int line, std
 #define CHECK_SCREEN(expected, ...)                                                                \
     driver::screenShows(expected, "the screen shows " #expected, __LINE__, std::string(__VA_ARGS__))
 
-// Topmost static windows of this program, painted when it waits: white on the left half and
-// black on the right as the screen to freeze, or a square over part of it. Static controls are
-// transparent to WindowFromPoint, so they never count as covering anything.
+// Topmost static windows of this program: white on the left half and dark on the right as the
+// screen to freeze, or a square over part of it. Static controls are transparent to
+// WindowFromPoint, so they never count as covering anything.
 inline HWND showRect(RECT r, DWORD kind) {
     HWND w = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, L"STATIC", L"",
                              WS_POPUP | kind, r.left, r.top, r.right - r.left, r.bottom - r.top,
@@ -115,112 +96,27 @@ struct Pattern {
     const int w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);
     HWND halves[2] = {showRect({0, 0, w / 2, h}, SS_WHITERECT),
                       showRect({w / 2, 0, w, h}, SS_BLACKRECT)};
-    // Painted when this thread handles its messages.
+    // Ready once the screen shows what the halves have painted.
     Pattern() {
         Picture screen;
-        waitUntil([&] {
-            return screen.copyScreen().at(w / 4, h / 2) == 0xFFFFFF && !screen.at(3 * w / 4, h / 2);
-        });
+        auto shown = [&](HWND half, int x) {
+            HDC dc = GetDC(half);
+            const COLORREF c = GetPixel(dc, 0, h / 2);
+            ReleaseDC(half, dc);
+            return screen.at(x, h / 2) ==
+                   std::uint32_t(RGB(GetBValue(c), GetGValue(c), GetRValue(c)));
+        };
+        waitUntil(
+            [&] { return screen.copyScreen(), shown(halves[0], 0) && shown(halves[1], w / 2); });
     }
     ~Pattern() { DestroyWindow(halves[0]), DestroyWindow(halves[1]); }
 };
-
-inline std::string readFile(const std::wstring& path) {
-    std::ifstream in(path.c_str(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 inline std::string narrow(const std::wstring& text) {
     std::string out(3 * text.size(), 0);
     return out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(),
                                           int(out.size()), 0, 0)),
            out;
-}
-
-inline bool exists(const std::wstring& pattern) {
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
-    return search != INVALID_HANDLE_VALUE && FindClose(search);
-}
-
-// A folder of its own beside this program, for the files a test writes.
-inline std::wstring testFolder(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + name + L"\\";
-    return CreateDirectoryW(folder.c_str(), nullptr), folder;
-}
-
-// What the clipboard holds as CF_DIB, or nothing.
-inline std::string clipboardDib() {
-    std::string dib;
-    if (!OpenClipboard(nullptr)) return dib;
-    HGLOBAL data = GetClipboardData(CF_DIB);
-    if (const char* bytes = data ? static_cast<const char*>(GlobalLock(data)) : nullptr)
-        dib.assign(bytes, GlobalSize(data)), GlobalUnlock(data);
-    return CloseClipboard(), dib;
-}
-
-// Reads another process's memory at address, as found from its PEB; false if it cannot.
-inline bool readMemory(HANDLE process, std::uint64_t address, void* into, std::size_t size) {
-    return ReadProcessMemory(process, reinterpret_cast<void*>(address), into, size, nullptr);
-}
-inline std::uint64_t peb(HANDLE process) {
-    using Query = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    PROCESS_BASIC_INFORMATION info = {};
-    return query(process, ProcessBasicInformation, &info, sizeof(info), nullptr)
-               ? 0
-               : reinterpret_cast<std::uint64_t>(info.PebBaseAddress);
-}
-
-// Another process's current folder: its process parameters (at 0x20 in the PEB) hold it as a
-// counted string at 0x38.
-inline std::wstring currentFolder(HANDLE process) {
-    std::uint64_t parameters = 0;
-    UNICODE_STRING folder = {};
-    std::wstring text(MAX_PATH, 0);
-    if (!readMemory(process, peb(process) + 0x20, &parameters, 8) ||
-        !readMemory(process, parameters + 0x38, &folder, sizeof(folder)) ||
-        !readMemory(process, reinterpret_cast<std::uint64_t>(folder.Buffer), text.data(),
-                    std::min<std::size_t>(folder.Length, 2 * MAX_PATH)))
-        return L"";
-    return text.substr(0, folder.Length / 2);
-}
-
-// Live GDI objects of another process, stock objects aside. Wine keeps no count for
-// GetGuiResources; its handle table, found through the PEB, tells: 0x10000 entries of 24 bytes,
-// in use while the type byte (at 14) is not 0, stock where the top bit of byte 12 is set (found
-// by creating pens in a test program and watching the table).
-inline DWORD gdiObjects(HANDLE process) {
-    if (DWORD count = GetGuiResources(process, GR_GDIOBJECTS)) return count;
-    std::uint64_t table = 0;
-    std::vector<std::uint8_t> entries(24 * 0x10000);
-    if (!readMemory(process, peb(process) + 0xF8, &table, 8) ||
-        !readMemory(process, table, entries.data(), entries.size()))
-        return 0;
-    DWORD count = 0;
-    for (std::size_t at = 0; at < entries.size(); at += 24)
-        count += entries[at + 14] && !(entries[at + 12] & 0x80);
-    return count;
-}
-
-// The count once it has stayed the same for a moment: a program that has just acted may still
-// be creating and freeing objects.
-inline DWORD settledGdiObjects(HANDLE process) {
-    DWORD last = gdiObjects(process);
-    for (ULONGLONG since = GetTickCount64(); GetTickCount64() - since < 400; Sleep(50))
-        if (const DWORD now = gdiObjects(process); now != last)
-            last = now, since = GetTickCount64();
-    return last;
-}
-
-// The program's GDI objects, once settled, and its working set in KiB.
-inline std::pair<DWORD, long> usage(HANDLE process) {
-    PROCESS_MEMORY_COUNTERS memory = {};
-    K32GetProcessMemoryInfo(process, &memory, sizeof(memory));
-    return {settledGdiObjects(process), long(memory.WorkingSetSize / 1024)};
 }
 
 } // namespace driver

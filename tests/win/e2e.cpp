@@ -9,30 +9,6 @@ using namespace driver;
 
 namespace {
 
-// Takes the name proposed, and the prompt to replace the file, which must come in front.
-bool replaceFile(DWORD id, HWND dialog) {
-    HWND prompt = nullptr;
-    key(VK_RETURN);
-    return waitUntil([&] {
-               for (HWND w : shownWindows(L"#32770", id))
-                   prompt = GetWindow(w, GW_OWNER) == dialog ? w : prompt;
-               return prompt && inFront(prompt);
-           }) &&
-           PostMessageW(prompt, WM_COMMAND, IDYES, 0) && closes(dialog);
-}
-
-bool setScreen(int width, int height) {
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode), mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
-    mode.dmPelsWidth = width, mode.dmPelsHeight = height;
-    return ChangeDisplaySettingsExW(nullptr, &mode, nullptr, CDS_FULLSCREEN, nullptr) == 0;
-}
-
-// The screen's own size again, whatever happened: later tests must not see a changed screen.
-struct ScreenRestored {
-    ~ScreenRestored() { ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr); }
-};
-
 // The tray icon and menu, the About box without and with an overlay, and the ways out.
 void desk() {
     Program tovrel;
@@ -115,7 +91,7 @@ void drawAsExpected(Picture& p, const Row& r) {
 }
 
 // The frozen screen, every tool's drawing with every setting, repainting, and how an overlay
-// closes. On a 1280x800 screen: white on the left half, black on the right.
+// closes. On a 1280x800 screen: white on the left half, dark on the right.
 void drawing() {
     constexpr int S = PS_SOLID, D = PS_DASH;
     // clang-format off
