@@ -1,7 +1,7 @@
-// Rubber-band steps on a 3840x2160 raster surface against one plain copy of the whole frame,
-// the floor of a step that copied the whole Canvas to the window. A step copies only what it
-// changed, so a 300x200 rectangle costs a small part of a frame; a step whose shape spans the
-// screen still costs about one frame.
+// Rubber-band steps and undo on a 3840x2160 raster surface against one plain copy of the whole
+// frame, the floor of a step that copied the whole Canvas to the window. A step copies only what
+// it changed, so a 300x200 rectangle costs a small part of a frame; a step whose shape spans the
+// screen still costs about one frame. An undo puts back only the pixels its stroke changed.
 #include "raster_surface.h"
 #include "stroke_engine.h"
 
@@ -23,92 +23,78 @@ using tovrel::test::RasterSurface;
 constexpr int kWidth = 3840, kHeight = 2160;
 double historyPerFrame = 0;
 
-// state.range(0): 0 drags a 300x200 rectangle, 1 drags one from corner to corner.
-void rectangleStepAgainstFrameCopy(benchmark::State& state) {
+// A 4K Canvas of varied pixels, its window, and an engine drawing rectangles on them.
+struct Screen {
     RasterPlatform platform;
-    RasterSurface canvas(platform, kWidth, kHeight), window(platform, kWidth, kHeight);
-    for (std::size_t i = 0; i < canvas.pixels.size(); ++i)
-        canvas.pixels[i] = (i * 2654435761u) & 0xFFFFFF;
-    std::vector<tovrel::ColorRef> frame(canvas.pixels.size());
+    RasterSurface canvas{platform, kWidth, kHeight}, window{platform, kWidth, kHeight};
+    std::vector<tovrel::ColorRef> frame = std::vector<tovrel::ColorRef>(canvas.pixels.size());
     tovrel::DrawingSettings settings{tovrel::ToolRectangle, 0x0000FF, tovrel::PenStyleSolid, 1};
     tovrel::DragState drag;
-    tovrel::StrokeEngine engine(settings, drag, {platform, canvas, window, kWidth, kHeight});
-    const bool diagonal = state.range(0) == 1;
-    platform.cursor = diagonal ? tovrel::ScreenPoint{0, 0} : tovrel::ScreenPoint{1500, 900};
-    engine.onLeftButtonDown();
-
-    // Step and copy alternate, and which goes first alternates too, so a change in the
-    // machine's pace touches both alike; medians keep a stray slow run from deciding.
-    std::vector<double> step, copy;
-    bool stepFirst = true;
-    int move = 0;
-    for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const auto start = std::chrono::steady_clock::now();
-            if ((turn == 0) == stepFirst) {
-                const int wobble = ++move % 2;
-                engine.onMouseMove(tovrel::MK_LBUTTON_FLAG,
-                                   diagonal ? kWidth - 1 - wobble : 1800 - wobble,
-                                   diagonal ? kHeight - 1 - wobble : 1100 - wobble);
-                step.push_back(seconds(start));
-            } else {
-                std::memcpy(frame.data(), canvas.pixels.data(), frame.size() * sizeof frame[0]);
-                copy.push_back(seconds(start));
-            }
-            benchmark::DoNotOptimize(window.pixels.data());
-            benchmark::DoNotOptimize(frame.data());
-        }
-        stepFirst = !stepFirst;
+    tovrel::StrokeEngine engine{settings, drag, {platform, canvas, window, kWidth, kHeight}};
+    Screen() {
+        for (std::size_t i = 0; i < canvas.pixels.size(); ++i)
+            canvas.pixels[i] = (i * 2654435761u) & 0xFFFFFF;
     }
-    state.counters["step_ms"] = 1000 * median(step);
-    state.counters["copy_ms"] = 1000 * median(copy);
-    state.counters["ratio"] = median(step) / median(copy);
+
+    // Times subject against a plain copy of the whole frame, in alternation, and which goes
+    // first alternates too, so that a change in the machine's pace touches both alike; medians
+    // keep a stray slow run from deciding.
+    template <typename Subject> void againstFrameCopy(benchmark::State& state, Subject subject) {
+        std::vector<double> times, copies;
+        bool subjectFirst = true;
+        for (auto _ : state) {
+            for (int turn = 0; turn < 2; ++turn) {
+                const auto start = std::chrono::steady_clock::now();
+                if ((turn == 0) == subjectFirst) {
+                    subject();
+                    times.push_back(seconds(start));
+                } else {
+                    std::memcpy(frame.data(), canvas.pixels.data(), frame.size() * sizeof frame[0]);
+                    copies.push_back(seconds(start));
+                }
+                benchmark::DoNotOptimize(window.pixels.data());
+                benchmark::DoNotOptimize(frame.data());
+            }
+            subjectFirst = !subjectFirst;
+        }
+        state.counters["subject_ms"] = 1000 * median(times);
+        state.counters["copy_ms"] = 1000 * median(copies);
+        state.counters["ratio"] = median(times) / median(copies);
+    }
+};
+
+// state.range(0): 0 drags a 300x200 rectangle, 1 drags one from corner to corner.
+void rectangleStepAgainstFrameCopy(benchmark::State& state) {
+    Screen screen;
+    const bool diagonal = state.range(0) == 1;
+    screen.platform.cursor = diagonal ? tovrel::ScreenPoint{0, 0} : tovrel::ScreenPoint{1500, 900};
+    screen.engine.onLeftButtonDown();
+    int move = 0;
+    screen.againstFrameCopy(state, [&] {
+        const int wobble = ++move % 2;
+        screen.engine.onMouseMove(tovrel::MK_LBUTTON_FLAG,
+                                  diagonal ? kWidth - 1 - wobble : 1800 - wobble,
+                                  diagonal ? kHeight - 1 - wobble : 1100 - wobble);
+    });
 }
 
 // Undo of a 300x200 rectangle stroke against one plain copy of the whole frame, and what the
 // history of 100 such strokes holds against the size of one frame.
 void undoAgainstFrameCopy(benchmark::State& state) {
-    RasterPlatform platform;
-    RasterSurface canvas(platform, kWidth, kHeight), window(platform, kWidth, kHeight);
-    for (std::size_t i = 0; i < canvas.pixels.size(); ++i)
-        canvas.pixels[i] = (i * 2654435761u) & 0xFFFFFF;
-    std::vector<tovrel::ColorRef> frame(canvas.pixels.size());
-    tovrel::DrawingSettings settings{tovrel::ToolRectangle, 0x0000FF, tovrel::PenStyleSolid, 1};
-    tovrel::DragState drag;
-    tovrel::StrokeEngine engine(settings, drag, {platform, canvas, window, kWidth, kHeight});
+    Screen screen;
     for (int stroke = 0; stroke < 100; ++stroke) {
         const int x = 100 + stroke % 10 * 360, y = 100 + stroke / 10 * 200;
-        platform.cursor = {x, y};
-        engine.onLeftButtonDown();
+        screen.platform.cursor = {x, y};
+        screen.engine.onLeftButtonDown();
         for (int move = 1; move <= 10; ++move)
-            engine.onMouseMove(tovrel::MK_LBUTTON_FLAG, std::uint16_t(x + 30 * move),
-                               std::uint16_t(y + 20 * move));
+            screen.engine.onMouseMove(tovrel::MK_LBUTTON_FLAG, std::uint16_t(x + 30 * move),
+                                      std::uint16_t(y + 20 * move));
     }
-    engine.onLeftButtonDown(); // ends the last stroke
-    std::vector<double> undo, copy;
-    bool undoFirst = true;
-    for (auto _ : state) {
-        for (int turn = 0; turn < 2; ++turn) {
-            const auto start = std::chrono::steady_clock::now();
-            if ((turn == 0) == undoFirst) {
-                engine.undo();
-                undo.push_back(seconds(start));
-                engine.redo();
-            } else {
-                std::memcpy(frame.data(), canvas.pixels.data(), frame.size() * sizeof frame[0]);
-                copy.push_back(seconds(start));
-            }
-            benchmark::DoNotOptimize(window.pixels.data());
-            benchmark::DoNotOptimize(frame.data());
-        }
-        undoFirst = !undoFirst;
-    }
-    state.counters["undo_ms"] = 1000 * median(undo);
-    state.counters["copy_ms"] = 1000 * median(copy);
-    state.counters["ratio"] = median(undo) / median(copy);
-    state.counters["history_per_frame"] =
-        double(engine.historyBytes()) / (frame.size() * sizeof frame[0]);
-    historyPerFrame = state.counters["history_per_frame"];
+    screen.engine.onLeftButtonDown(); // ends the last stroke
+    historyPerFrame = double(screen.engine.historyBytes()) / (screen.frame.size() * 4);
+    bool back = false; // undo and redo in turn: the same operation, at the same cost
+    screen.againstFrameCopy(state,
+                            [&] { (back = !back) ? screen.engine.undo() : screen.engine.redo(); });
 }
 
 } // namespace

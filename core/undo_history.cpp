@@ -91,8 +91,9 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
             }
         }
     }
-    if (void* exact = std::realloc(step.runs, sizeof(std::uint32_t) * step.words))
-        step.runs = static_cast<std::uint32_t*>(exact);
+    void* exact =
+        step.words ? std::realloc(step.runs, sizeof(std::uint32_t) * step.words) : nullptr;
+    if (exact) step.runs = static_cast<std::uint32_t*>(exact);
     return true;
 }
 

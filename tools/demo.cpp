@@ -1,7 +1,8 @@
 // `make demo`: a scripted annotation over a test picture. Leaves in the folder given as its only
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
-// screen; tray-menu.bmp and overlay-menu.bmp, the two menus open; desktop.bmp, the tray menu open
-// at the icon in the corner of the desktop's taskbar.
+// screen; undo-before.bmp and undo-after.bmp, a slip and the same place after Ctrl+Z;
+// tray-menu.bmp and overlay-menu.bmp, the two menus open; desktop.bmp, the tray menu open at the
+// icon in the corner of the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -83,7 +84,14 @@ int wmain(int argc, wchar_t** argv) {
     drag({140, 730}, {1140, 730}, 30);
     chooseFromOverlay(kArrow);
     drag({760, 620}, {980, 500}, 30);
+    // A slip of the mouse, taken back with Ctrl+Z.
+    const RECT slipArea = {120, 440, 1160, 760};
+    drag({360, 520}, {700, 690}, 30);
     Sleep(300);
+    step(saveScreen(slipArea, folder + L"undo-before.bmp"), "slip screenshot");
+    chord(VK_CONTROL, 'Z');
+    Sleep(300);
+    step(saveScreen(slipArea, folder + L"undo-after.bmp"), "undone screenshot");
     step(saveScreen({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
                     folder + L"overlay.bmp"),
          "overlay screenshot");

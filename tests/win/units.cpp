@@ -67,22 +67,19 @@ void menus() {
 
 // Missing glyphs draw as identical boxes: two labels in the menu font must not look alike.
 void labelsReadable() {
-    NONCLIENTMETRICSW metrics = {};
-    metrics.cbSize = sizeof(metrics);
+    NONCLIENTMETRICSW metrics = {sizeof(metrics)};
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
-    {
-        Picture a(64, 32), b(64, 32);
-        for (auto [picture, label] : {std::pair{&a, L"矩形"}, {&b, L"椭圆"}}) {
-            SelectObject(picture->dc(), font);
-            SetTextColor(picture->dc(), 0xFFFFFF);
-            TextOutW(picture->dc(), 0, 0, label, 2);
-            GdiFlush();
-        }
-        CHECK(!difference(a, b).empty(),
-              "menu labels draw alike: the Wine prefix has no font for them");
+    Picture a(64, 32), b(64, 32);
+    for (auto [picture, label] : {std::pair{&a, L"矩形"}, {&b, L"椭圆"}}) {
+        HGDIOBJ original = SelectObject(picture->dc(), font);
+        SetTextColor(picture->dc(), 0xFFFFFF);
+        TextOutW(picture->dc(), 0, 0, label, 2);
+        SelectObject(picture->dc(), original);
     }
-    DeleteObject(font);
+    DeleteObject(font), GdiFlush();
+    CHECK(!difference(a, b).empty(),
+          "menu labels draw alike: the Wine prefix has no font for them");
 }
 
 // Pictures with rows of every padding, written as the save writes them.
