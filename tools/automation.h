@@ -1,5 +1,6 @@
-// Drives Tovrel.exe from outside, as a person at the desktop would: starts it, finds its
-// windows, opens its menus, moves the mouse and types. Used by `make demo` and the tests.
+// Drives and watches Tovrel.exe from outside, as a person at the desktop would: starts it, finds
+// its windows, opens its menus, moves the mouse and types, and looks at what it shows and writes.
+// Used by `make demo` and the tests; the tests' checks and expected pictures are their own.
 #pragma once
 
 #include <windows.h>
@@ -357,12 +358,17 @@ inline bool exists(const std::wstring& pattern) {
     return search != INVALID_HANDLE_VALUE && FindClose(search);
 }
 
-// A folder of its own beside this program, for the files a test writes.
-inline std::wstring testFolder(const wchar_t* name) {
-    wchar_t self[MAX_PATH] = {};
-    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
-    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + name + L"\\";
-    return CreateDirectoryW(folder.c_str(), nullptr), folder;
+// In the save dialog, takes the name proposed, and the prompt to replace the file, which must come
+// in front.
+inline bool replaceFile(DWORD id, HWND dialog) {
+    HWND prompt = nullptr;
+    key(VK_RETURN);
+    return waitUntil([&] {
+               for (HWND w : shownWindows(L"#32770", id))
+                   prompt = GetWindow(w, GW_OWNER) == dialog ? w : prompt;
+               return prompt && inFront(prompt);
+           }) &&
+           PostMessageW(prompt, WM_COMMAND, IDYES, 0) && closes(dialog);
 }
 
 // ---- The desktop around the program: the screen's size, as a person changes it in the settings.
@@ -378,19 +384,6 @@ inline bool setScreen(int width, int height) {
 struct ScreenRestored {
     ~ScreenRestored() { ChangeDisplaySettingsExW(nullptr, nullptr, nullptr, 0, nullptr); }
 };
-
-// In the save dialog, takes the name proposed, and the prompt to replace the file, which must come
-// in front.
-inline bool replaceFile(DWORD id, HWND dialog) {
-    HWND prompt = nullptr;
-    key(VK_RETURN);
-    return waitUntil([&] {
-               for (HWND w : shownWindows(L"#32770", id))
-                   prompt = GetWindow(w, GW_OWNER) == dialog ? w : prompt;
-               return prompt && inFront(prompt);
-           }) &&
-           PostMessageW(prompt, WM_COMMAND, IDYES, 0) && closes(dialog);
-}
 
 // Tovrel.exe, or the build named by TOVREL_EXE, started in folder (or here) or found running;
 // killed when it goes, so that a failed check leaves nothing running.

@@ -119,4 +119,12 @@ inline std::string narrow(const std::wstring& text) {
            out;
 }
 
+// A folder of its own beside this program, for the files a test writes.
+inline std::wstring testFolder(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    std::wstring folder(self, GetModuleFileNameW(nullptr, self, MAX_PATH));
+    folder = folder.substr(0, folder.find_last_of(L"\\/") + 1) + name + L"\\";
+    return CreateDirectoryW(folder.c_str(), nullptr), folder;
+}
+
 } // namespace driver

@@ -67,7 +67,8 @@ void menus() {
 
 // Missing glyphs draw as identical boxes: two labels in the menu font must not look alike.
 void labelsReadable() {
-    NONCLIENTMETRICSW metrics = {sizeof(metrics)};
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
     HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
     Picture a(64, 32), b(64, 32);
