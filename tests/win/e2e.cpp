@@ -23,6 +23,9 @@ void desk() {
     CHECK(trayIcon(NIM_DELETE, main) && !trayIcon(NIM_MODIFY, main) && trayIcon(NIM_ADD, main));
     SendMessageTimeoutW(main, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0, 0, 5000, nullptr);
     CHECK(trayIcon(NIM_DELETE, main) && waitUntil([&] { return trayIcon(NIM_MODIFY, main); }));
+    // Once it is there, nothing tries again: removed now, it stays away.
+    CHECK(trayIcon(NIM_DELETE, main) &&
+          !waitUntil([&] { return trayIcon(NIM_MODIFY, main); }, 3000));
 
     // The shell opens https addresses with a stand-in that notes them (in this test prefix).
     const std::wstring opened = testFolder(L"desk") + L"opened.txt",
@@ -112,7 +115,6 @@ void drawing() {
         {kTray, kThin, kWidthMenu}, // solid again, and still thick
         {kMenu, kEllipse, -1, kOval, {1120, 480}, {1260, 780}, S, 2},
         {kMenu, kArrow, -1, kArrowed, {1150, 250}, {1153, 257}, S, 2, {1149, 247}, {1139, 251}, {1159, 243}},
-        {kTray, kThin, kWidthMenu},
         {kKept, 0, -1, kArrowed, {100, 760}, {177, 760}, S, 2, {168, 760}, {168, 769}, {168, 751}}, // k * 77 < 10
         {kKept, 0, -1, kArrowed, {900, 650}, {901, 651}, S, 2, {891, 641}, {881, 651}, {901, 631}}, // 10 / trunc(1.41)
         {kKept, 0, -1, kArrowed, {1000, 300}, {994, 294}, S, 2, {1001, 301}, {1008, 294}, {994, 308}}, // -7.5 -> -7
@@ -263,7 +265,6 @@ void save() {
     chord(VK_CONTROL, 'C');
     CHECK(failureShown(L"复制失败", 5000), "no failure message for a held clipboard");
     CHECK(CloseClipboard() && !IsClipboardFormatAvailable(CF_DIB));
-    CHECK_SCREEN(expected, "after the failed copy");
 
     // Ctrl+Z does nothing while a stroke is drawn; then both strokes go back, and come back.
     auto second = [](HDC dc) { Rectangle(dc, 300, 300, 500, 400); };
@@ -307,8 +308,8 @@ void save() {
     CHECK(waitUntil([&] { return loadBmp(copied, clipboardDib(), true); }) &&
               difference(copied, expected).empty(),
           "the copy");
-    REQUIRE(tovrel.openWith(kRectangle));
-    CHECK(GetWindowRect(tovrel.overlay(), &r) && r.right == 1024 && r.bottom == 768);
+    CHECK(tovrel.openWith(kRectangle) && GetWindowRect(tovrel.overlay(), &r) && r.right == 1024 &&
+          r.bottom == 768);
 }
 
 // `make run`'s Tovrel, found running on Wine's desktop, whose taskbar (with the tray icon) must
