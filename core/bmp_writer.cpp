@@ -72,8 +72,9 @@ int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t
     // About 256 KiB of rows at a time: they are written while still in the cache.
     const int band = static_cast<int>(std::max<std::uint64_t>(1, (256 << 10) / stride));
     void* rows = std::malloc(static_cast<std::size_t>(stride) * band);
+    if (!rows) return 0;
     ReplacingFile file(path);
-    bool ok = rows && file.isOpen() && file.writeAll(header, sizeof header);
+    bool ok = file.isOpen() && file.writeAll(header, sizeof header);
     for (int first = 0; ok && first < shape.bmHeight; first += band) {
         const int count = std::min(band, shape.bmHeight - first);
         packBmpRows(pixels, shape.bmWidth, shape.bmHeight, first, count,

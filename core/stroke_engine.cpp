@@ -143,16 +143,10 @@ void StrokeEngine::copyToWindow(PixelRect area) {
                          s_.canvas);
 }
 
-bool StrokeEngine::undo() {
+bool StrokeEngine::replay(bool back) {
     PixelRect changed;
-    const bool done = history_.undo(s_.canvas.Bits(), changed);
-    if (done) copyToWindow(changed);
-    return done;
-}
-
-bool StrokeEngine::redo() {
-    PixelRect changed;
-    const bool done = history_.redo(s_.canvas.Bits(), changed);
+    std::uint32_t* canvas = s_.canvas.Bits();
+    const bool done = back ? history_.undo(canvas, changed) : history_.redo(canvas, changed);
     if (done) copyToWindow(changed);
     return done;
 }

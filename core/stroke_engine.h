@@ -25,8 +25,8 @@ class StrokeEngine {
     // Takes back the latest stroke, or puts back the last one taken back, on the Canvas and the
     // window; false when there is none. Not while the left button is held: the next move would
     // invert away a shape that is no longer there.
-    bool undo();
-    bool redo();
+    bool undo() { return replay(true); }
+    bool redo() { return replay(false); }
     std::size_t historyBytes() const { return history_.bytes(); }
 
     // Puts the surfaces' own pens back and deletes the freehand pen, which
@@ -46,6 +46,7 @@ class StrokeEngine {
     // What a step may change, on the screen, kept for undo before the step draws.
     PixelRect changing(Bounds shapes);
     void copyToWindow(PixelRect area);
+    bool replay(bool back);
     void penStep();
     void lineStep(Point16 p);
     void shapeStep(Point16 p);

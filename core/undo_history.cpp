@@ -121,24 +121,16 @@ void UndoHistory::endStroke(const std::uint32_t* canvas) {
 
 bool UndoHistory::undo(std::uint32_t* canvas, PixelRect& changed) {
     endStroke(canvas);
-    if (undone_ == count_) return false;
-    const Step& step = steps_[count_ - ++undone_];
-    apply(step, canvas);
-    changed = step.bounds;
-    return true;
+    return undone_ < count_ && apply(steps_[count_ - ++undone_], canvas, changed);
 }
 
 bool UndoHistory::redo(std::uint32_t* canvas, PixelRect& changed) {
     endStroke(canvas);
-    if (undone_ == 0) return false;
-    const Step& step = steps_[count_ - undone_--];
-    apply(step, canvas);
-    changed = step.bounds;
-    return true;
+    return undone_ > 0 && apply(steps_[count_ - undone_--], canvas, changed);
 }
 
 // XOR is its own inverse: the same runs take a step back and put it back.
-void UndoHistory::apply(const Step& step, std::uint32_t* canvas) const {
+bool UndoHistory::apply(const Step& step, std::uint32_t* canvas, PixelRect& changed) const {
     for (std::size_t at = 0; at < step.words;) {
         std::uint32_t* pixel = canvas + step.runs[at];
         const std::uint32_t length = step.runs[at + 1];
@@ -146,6 +138,8 @@ void UndoHistory::apply(const Step& step, std::uint32_t* canvas) const {
         for (std::uint32_t i = 0; i < length; ++i)
             pixel[i] ^= step.runs[at++];
     }
+    changed = step.bounds;
+    return true;
 }
 
 // The kept tiles are freed with each stroke: one large stroke would otherwise hold a screenful.

@@ -50,7 +50,8 @@ class UndoHistory {
     };
     static constexpr int kTile = 64;
 
-    void apply(const Step& step, std::uint32_t* canvas) const;
+    // Applies the step's XORs; true, with changed set to where.
+    bool apply(const Step& step, std::uint32_t* canvas, PixelRect& changed) const;
     bool record(const std::uint32_t* canvas, Step& step);
     void forgetKept();
     void dropOldest();

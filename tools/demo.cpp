@@ -6,6 +6,7 @@
 #include "automation.h"
 #include "save.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -48,6 +49,24 @@ RECT aroundMenus() {
     return all;
 }
 
+// Missing glyphs draw as identical boxes: two labels in the menu font must not look alike, or the
+// pictures would show boxes.
+bool labelsReadable() {
+    NONCLIENTMETRICSW metrics = {};
+    metrics.cbSize = sizeof(metrics);
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    HFONT font = CreateFontIndirectW(&metrics.lfMenuFont);
+    Picture a(64, 32), b(64, 32);
+    for (auto [picture, label] : {std::pair{&a, L"矩形"}, {&b, L"椭圆"}}) {
+        HGDIOBJ original = SelectObject(picture->dc(), font);
+        SetTextColor(picture->dc(), 0xFFFFFF);
+        TextOutW(picture->dc(), 0, 0, label, 2);
+        SelectObject(picture->dc(), original);
+    }
+    DeleteObject(font), GdiFlush();
+    return !std::equal(a.bits(), a.bits() + 64 * 32, b.bits());
+}
+
 bool step(bool done, const char* what) {
     std::printf("%s %s\n", done ? "done:" : "FAILED:", what);
     return done;
@@ -57,6 +76,8 @@ bool step(bool done, const char* what) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 2) return std::puts("usage: demo.exe OUTPUT-FOLDER"), 2;
+    if (!step(labelsReadable(), "menu labels readable (else the Wine prefix has no font for them)"))
+        return 1;
     const std::wstring folder = std::wstring(argv[1]) + L"\\";
     WNDCLASSW pictureClass = {0,       paintPicture, 0,       0,       nullptr,
                               nullptr, nullptr,      nullptr, nullptr, L"DemoPicture"};
