@@ -56,8 +56,8 @@ class OverlaySession {
 
     // The Canvas holds exactly what the window shows, including parts a dialog covers now or
     // that lie beyond a screen made smaller since the overlay opened.
-    bool writeBmp(const wchar_t* path) {
-        return writePixelsAsBmp(canvas_.Bits(), size_.width, size_.height, path);
+    bool writeFile(const wchar_t* path) {
+        return writePicture(canvas_.Bits(), size_.width, size_.height, path);
     }
     bool copyToClipboard() {
         return copyPixelsToClipboard(window_, canvas_.Bits(), size_.width, size_.height);
@@ -126,7 +126,13 @@ void saveDrawing(HWND window) {
     const wchar_t* path = askSavePath(window, failed);
     // The tray may have closed the overlay, and its dialog with it.
     if (!g_overlay) return;
-    if (failed || (path && !g_overlay->writeBmp(path))) showFailure(window, L"保存失败");
+    if (failed) return showFailure(window, L"保存失败");
+    if (!path) return;
+    // A PNG of a large screen takes a moment to encode.
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const bool written = g_overlay->writeFile(path);
+    SetCursor(previous);
+    if (!written) showFailure(window, L"保存失败");
 }
 
 void copyDrawing(HWND window) {

@@ -1,8 +1,13 @@
 #include "save.h"
 
 #include "bmp_writer.h"
+#include "file_io.h"
+#include "memory_stream.h"
+#include "png_codec.h"
 
 #include <commdlg.h>
+
+#include <cwchar>
 
 namespace {
 
@@ -10,6 +15,17 @@ namespace {
 OPENFILENAMEW g_saveDialog;
 wchar_t g_fileName[MAX_PATH];
 wchar_t g_fileTitle[MAX_PATH];
+
+// Encoded in memory first, so that a picture that cannot be encoded leaves no temporary behind.
+bool writePixelsAsPng(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+    MemoryStream png;
+    if (!encodePng(pixels, width, height, &png)) return false;
+    tovrel::ReplacingFile file(reinterpret_cast<const char16_t*>(path));
+    auto append = [](void* to, const void* bytes, std::size_t count) {
+        return static_cast<tovrel::ReplacingFile*>(to)->writeAll(bytes, count);
+    };
+    return file.isOpen() && png.forEachPart(append, &file) && file.commit();
+}
 
 } // namespace
 
@@ -22,12 +38,13 @@ void initSaveDialogRecord(HWND owner) {
     g_saveDialog.lpstrFileTitle = g_fileTitle;
     g_saveDialog.nMaxFileTitle = MAX_PATH;
     g_saveDialog.Flags = OFN_HIDEREADONLY;
-    // The content is always BMP, whatever filter is chosen.
+    // A bare name is a BMP; the dialog gives it the chosen type's extension where it has one.
     g_saveDialog.lpstrDefExt = L"bmp";
 }
 
 const wchar_t* askSavePath(HWND owner, bool& failed) {
-    static constexpr wchar_t filter[] = L"图片文件是：(*.bmp)\0*.bmp\0所有文件格式：(*.*)\0*.*\0";
+    static constexpr wchar_t filter[] =
+        L"图片文件是：(*.bmp)\0*.bmp\0所有文件格式：(*.*)\0*.*\0PNG 图片：(*.png)\0*.png\0";
     g_saveDialog.hwndOwner = owner;
     g_saveDialog.lpstrFilter = filter;
     g_saveDialog.lpstrFile = g_fileName;
@@ -39,6 +56,13 @@ const wchar_t* askSavePath(HWND owner, bool& failed) {
     if (GetSaveFileNameW(&g_saveDialog)) return g_fileName;
     failed = CommDlgExtendedError() != 0; // a cancel is not a failure
     return nullptr;
+}
+
+bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+    const std::size_t length = std::wcslen(path);
+    const bool png = length >= 4 && _wcsicmp(path + length - 4, L".png") == 0;
+    return png ? writePixelsAsPng(pixels, width, height, path)
+               : writePixelsAsBmp(pixels, width, height, path);
 }
 
 bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {

@@ -1,4 +1,4 @@
-// Saving the drawing as a BMP file: the save dialog and its record, and the picture's
+// Saving the drawing as a BMP or PNG file: the save dialog and its record, and the picture's
 // conversion to the file.
 #pragma once
 
@@ -11,5 +11,8 @@ void initSaveDialogRecord(HWND owner);
 // cancelled or the dialog failed (failed then tells which).
 const wchar_t* askSavePath(HWND owner, bool& failed);
 
-// Writes width x height 32-bit top-down pixels as a 24-bit BMP file.
+// Writes width x height 32-bit top-down pixels as a 24-bit file whose content matches its name: a
+// PNG when the name ends in .png (in any case), a BMP otherwise. The file replaces any file at
+// path only once it is whole; false when it could not, with that file left as it was.
+bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
 bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path);

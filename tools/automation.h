@@ -358,6 +358,12 @@ inline bool exists(const std::wstring& pattern) {
     return search != INVALID_HANDLE_VALUE && FindClose(search);
 }
 
+// In the save dialog, types name in place of the name proposed.
+inline void nameFile(HWND dialog, const std::wstring& name) {
+    SendMessageW(GetDlgItem(dialog, kFileName), WM_SETTEXT, 0, LPARAM(L""));
+    clickOn(GetDlgItem(dialog, kFileName)), typeText(name);
+}
+
 // In the save dialog, takes the name proposed, and the prompt to replace the file, which must come
 // in front.
 inline bool replaceFile(DWORD id, HWND dialog) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "automation.h"
+#include "png_codec.h"
 
 #include <cstdio>
 #include <span>
@@ -56,6 +57,22 @@ inline bool loadBmp(Picture& p, const std::string& b, bool dib = false) {
             p.bits()[y * p.width + x] = c[2] << 16 | c[1] << 8 | c[0];
         }
     return true;
+}
+
+// Loads into p a picture of its size from a PNG file, which must be 8-bit RGB and not interlaced,
+// or, unless png, from a BMP file.
+inline bool loadPicture(Picture& p, const std::string& b, bool png) {
+    if (b.compare(0, 8, "\x89PNG\r\n\x1a\n") != 0) return !png && loadBmp(p, b);
+    struct Into : PixelsFor {
+        Picture& p;
+        explicit Into(Picture& p) : p(p) {}
+        std::uint32_t* operator()(int w, int h) override {
+            return w == p.width && h == p.height ? p.bits() : nullptr;
+        }
+    } into(p);
+    return png && b.size() > 33 &&
+           b.compare(24, 5, std::string("\x08\x02\0\0\0", 5)) == 0 && // IHDR
+           decodePng(reinterpret_cast<const unsigned char*>(b.data()), b.size(), into);
 }
 
 // Empty when both show the same; otherwise how many pixels differ, and the first.

@@ -212,11 +212,13 @@ void save() {
     CHECK_SCREEN(expected);
 
     const std::wstring folder = testFolder(L"saved"), path = folder + L"picture.bmp";
-    DeleteFileW(path.c_str());
-    auto saved = [&] {
+    for (const wchar_t* name : {L"picture.bmp", L"shot.png", L"NAME.PNG"})
+        DeleteFileW((folder + name).c_str());
+    auto saved = [&](const std::wstring& name = L"picture.bmp", bool png = false) {
         Picture file(expected.width, expected.height);
         return waitUntil([&] {
-                   return loadBmp(file, readFile(path)) && difference(file, expected).empty();
+                   return loadPicture(file, readFile(folder + name), png) &&
+                          difference(file, expected).empty();
                }) &&
                activeAgain(overlay);
     };
@@ -239,7 +241,7 @@ void save() {
     // With "*.*" chosen a bare name gets the default extension, bmp.
     REQUIRE(dialog = tovrel.openSaveDialog());
     clickOn(GetDlgItem(dialog, kFileTypes)), key(VK_DOWN), key(VK_RETURN);
-    clickOn(GetDlgItem(dialog, kFileName)), typeText(folder + L"picture"), key(VK_RETURN);
+    nameFile(dialog, folder + L"picture"), key(VK_RETURN);
     CHECK(saved() && !exists(folder + L"picture"));
     CHECK(currentFolder(tovrel.process()) == testFolder(L"start"), "the save changed folder");
     const long afterFirstSave = usage(tovrel.process()).second;
@@ -247,11 +249,11 @@ void save() {
     // Held open elsewhere throughout: the message, and the old file as it was. The dialog
     // proposes the last name (taken by Enter) and filter.
     const std::string old = readFile(path);
-    auto hold = [&] { // as a reader that lets nobody write, rename or delete the file
-        return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+    auto hold = [](const std::wstring& file) { // as a reader that lets nobody write or move it
+        return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                            nullptr);
     };
-    HANDLE held = hold();
+    HANDLE held = hold(path);
     REQUIRE(dialog = tovrel.openSaveDialog());
     CHECK(SendMessageW(GetDlgItem(dialog, kFileTypes), CB_GETCURSEL, 0, 0) == 1,
           "the filter is kept");
@@ -282,19 +284,46 @@ void save() {
 
     // Held for a moment only, and longer than the new picture: saved, and replaced wholly.
     std::ofstream(path.c_str(), std::ios::app) << std::string(4096, 'x');
-    held = hold();
+    held = hold(path);
     REQUIRE((dialog = tovrel.openSaveDialog()) && replaceFile(tovrel.id(), dialog));
     waitUntil([&] { return exists(path + L".tmp*"); }, 3000); // written, and waiting for the file
     Sleep(200);
     CloseHandle(held);
     CHECK(saved(), "a file held for 200 ms");
 
+    // A PNG, the third type, for a bare name with that type chosen, and for a name typed as .PNG
+    // whatever the type; into a held file it fails as a BMP does.
+    REQUIRE(dialog = tovrel.openSaveDialog());
+    std::wstring types;
+    const HWND typeList = GetDlgItem(dialog, kFileTypes);
+    for (int i = 0; i < SendMessageW(typeList, CB_GETCOUNT, 0, 0); ++i) {
+        wchar_t type[64] = {};
+        SendMessageW(typeList, CB_GETLBTEXT, i, LPARAM(type));
+        types += type + std::wstring(L"|");
+    }
+    CHECK(types == L"图片文件是：(*.bmp)|所有文件格式：(*.*)|PNG 图片：(*.png)|", narrow(types));
+    clickOn(typeList), key(VK_DOWN), key(VK_RETURN); // from *.* to PNG
+    nameFile(dialog, folder + L"shot"), key(VK_RETURN);
+    CHECK(saved(L"shot.png", true) && !exists(folder + L"shot"), "a bare name as a PNG");
+    REQUIRE(dialog = tovrel.openSaveDialog());
+    clickOn(GetDlgItem(dialog, kFileTypes)), key(VK_UP, 2), key(VK_RETURN);
+    nameFile(dialog, folder + L"NAME.PNG"), key(VK_RETURN);
+    CHECK(saved(L"NAME.PNG", true), "a name typed as .PNG with the BMP type");
+    const std::wstring png = folder + L"NAME.PNG";
+    std::ofstream(png.c_str(), std::ios::app) << 'x'; // not what the save would write
+    const std::string oldPng = readFile(png);
+    held = hold(png);
+    REQUIRE(dialog = tovrel.openSaveDialog());
+    CHECK(replaceFile(tovrel.id(), dialog) && failureShown(L"保存失败", 5000), "a held PNG");
+    CloseHandle(held);
+    CHECK(readFile(png) == oldPng && !exists(png + L".tmp*"));
+
     // The screen shrinks under the open overlay: it keeps its picture and size, and so does the
     // file; the next overlay fits the smaller screen. Esc still reaches the overlay.
-    DeleteFileW(path.c_str());
+    DeleteFileW(png.c_str());
     REQUIRE(setScreen(1024, 768) && (dialog = tovrel.openSaveDialog()));
     key(VK_RETURN);
-    CHECK(saved(), "saved after the screen shrank");
+    CHECK(saved(L"NAME.PNG", true), "saved after the screen shrank");
     CHECK(usage(tovrel.process()).second < afterFirstSave + 4096,
           "memory grew"); // a picture: 3 MiB
     // A copy waits while the clipboard is held for a moment, and outlives the overlay.
@@ -336,7 +365,8 @@ int main(int argc, char** argv) {
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
         return std::puts("usage: wintests desk|drawing|save|units|run"), 2;
-    ScreenRestored{}; // in case an earlier run could not
+    ScreenRestored{};                                  // in case an earlier run could not
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for PNG files, as the program
     scenario->second();
     std::printf("%s: %d failed checks\n", argv[1], failures);
     return failures ? 1 : 0;

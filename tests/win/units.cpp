@@ -1,5 +1,5 @@
 // The shell's pieces on Windows, without starting the program: both menus as built and what
-// each item does, and BMP files through the Windows file layer.
+// each item does, and picture files through the Windows file layer.
 #include "app_state.h"
 #include "driver.h"
 #include "menus.h"
@@ -65,19 +65,22 @@ void menus() {
     }
 }
 
-// Pictures with rows of every padding, written as the save writes them.
-void bmpFiles() {
-    const std::wstring folder = testFolder(L"bmp");
+// Pictures with rows of every padding, in colour, written as the save writes them: as a BMP, or
+// as a PNG when the name says so.
+void pictureFiles() {
+    const std::wstring folder = testFolder(L"files");
     std::vector<std::uint32_t> pixels(1920 * 1080);
     for (std::size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = std::uint32_t(i * 2654435761u); // the unused top byte too
-    for (int width = 1; width <= 4; ++width) {
-        Picture file(width, 3), given(width, 3);
-        std::copy_n(pixels.data(), width * 3, given.bits());
-        CHECK(writePixelsAsBmp(pixels.data(), width, 3, (folder + L"rows.bmp").c_str()) &&
-                  loadBmp(file, readFile(folder + L"rows.bmp")) && difference(file, given).empty(),
-              std::to_string(width));
-    }
+    for (int width = 1; width <= 4; ++width)
+        for (const std::wstring name : {L"rows.bmp", L"rows.png"}) {
+            Picture file(width, 3), given(width, 3);
+            std::copy_n(pixels.data(), width * 3, given.bits());
+            CHECK(writePicture(pixels.data(), width, 3, (folder + name).c_str()) &&
+                      loadPicture(file, readFile(folder + name), name.back() == L'g') &&
+                      difference(file, given).empty(),
+                  narrow(name) + " " + std::to_string(width));
+        }
     // A save that cannot be written keeps the old file as it was and leaves nothing beside it: a
     // read-only file, and a full disk where there is one.
     ULARGE_INTEGER size = {};
@@ -85,15 +88,17 @@ void bmpFiles() {
         GetDiskFreeSpaceExW(L"T:\\", nullptr, &size, nullptr) && size.QuadPart < 2 << 20;
     if (!smallDisk)
         std::puts("no small disk at T: (mounting one needs root), so no full-disk check");
-    for (const std::wstring& path :
-         {folder + L"readonly.bmp", std::wstring(smallDisk ? L"T:\\full.bmp" : L"")}) {
+    for (const wchar_t* name :
+         {L"readonly.bmp", L"readonly.png", L"T:\\full.bmp", L"T:\\full.png"}) {
+        const bool onDisk = name[0] == L'T';
+        const std::wstring path = onDisk ? name : folder + name;
+        if (onDisk && !smallDisk) continue;
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         const std::string old =
-            writePixelsAsBmp(pixels.data(), 1, 1, path.c_str()) ? readFile(path) : "";
-        SetFileAttributesW(path.c_str(), smallDisk && path[0] == L'T' ? FILE_ATTRIBUTE_NORMAL
-                                                                      : FILE_ATTRIBUTE_READONLY);
-        CHECK(path.empty() || (!writePixelsAsBmp(pixels.data(), 1920, 1080, path.c_str()) &&
-                               readFile(path) == old && !exists(path + L".tmp*")),
+            writePicture(pixels.data(), 1, 1, path.c_str()) ? readFile(path) : "";
+        SetFileAttributesW(path.c_str(), onDisk ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY);
+        CHECK(!old.empty() && !writePicture(pixels.data(), 1920, 1080, path.c_str()) &&
+                  readFile(path) == old && !exists(path + L".tmp*"),
               narrow(path));
     }
 }
@@ -102,5 +107,5 @@ void bmpFiles() {
 
 void units() {
     menus();
-    bmpFiles();
+    pictureFiles();
 }

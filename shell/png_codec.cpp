@@ -1,0 +1,110 @@
+#include "png_codec.h"
+
+#include "bmp_writer.h"
+
+#include <wincodec.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace {
+
+// Holds one COM reference and releases it.
+template <typename T> class Com {
+  public:
+    Com() = default;
+    ~Com() {
+        if (p_) p_->Release();
+    }
+    Com(const Com&) = delete;
+    Com& operator=(const Com&) = delete;
+    T* operator->() const { return p_; }
+    T* get() const { return p_; }
+    T** put() { return &p_; }
+
+  private:
+    T* p_ = nullptr;
+};
+
+bool createFactory(Com<IWICImagingFactory>& factory) {
+    return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IWICImagingFactory,
+                                      reinterpret_cast<void**>(factory.put())));
+}
+
+// Screens have large flat areas and fine detail side by side: left unfiltered, rows compress about
+// as well as with the adaptive filter and are written several times faster.
+void chooseNoFilter(IPropertyBag2* options) {
+    PROPBAG2 name = {};
+    name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
+    VARIANT value = {};
+    value.vt = VT_UI1;
+    value.bVal = WICPngFilterNone;
+    if (FAILED(options->Write(1, &name, &value))) {
+        // An encoder without the option filters its own way: slower, and just as correct.
+    }
+}
+
+bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int width, int height) {
+    WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+    if (FAILED(frame->SetSize(UINT(width), UINT(height))) ||
+        FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
+        return false;
+    // About 256 KiB of rows at a time, as the BMP writer makes them (bottom-up there, one row
+    // each here).
+    const std::size_t stride = tovrel::bmpRowsSize(width, 1);
+    const int band = int(std::max<std::size_t>(1, (256 << 10) / stride));
+    auto* rows = static_cast<unsigned char*>(std::malloc(stride * band));
+    bool ok = rows != nullptr;
+    for (int first = 0; ok && first < height; first += band) {
+        const int count = std::min(band, height - first);
+        for (int row = 0; row < count; ++row)
+            tovrel::packBmpRows(pixels + std::size_t(first + row) * width, width, 1, 0, 1,
+                                rows + stride * row);
+        ok = SUCCEEDED(frame->WritePixels(UINT(count), UINT(stride), UINT(stride * count), rows));
+    }
+    std::free(rows);
+    return ok && SUCCEEDED(frame->Commit());
+}
+
+} // namespace
+
+bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out) {
+    Com<IWICImagingFactory> factory;
+    Com<IWICBitmapEncoder> encoder;
+    Com<IWICBitmapFrameEncode> frame;
+    Com<IPropertyBag2> options;
+    if (width <= 0 || height <= 0 || !createFactory(factory) ||
+        FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.put())) ||
+        FAILED(encoder->Initialize(out, WICBitmapEncoderNoCache)) ||
+        FAILED(encoder->CreateNewFrame(frame.put(), options.put())))
+        return false;
+    chooseNoFilter(options.get());
+    return SUCCEEDED(frame->Initialize(options.get())) &&
+           writeFrame(frame.get(), pixels, width, height) && SUCCEEDED(encoder->Commit());
+}
+
+bool decodePng(const unsigned char* png, std::size_t size, PixelsFor& pixelsFor) {
+    Com<IWICImagingFactory> factory;
+    Com<IWICStream> stream;
+    Com<IWICBitmapDecoder> decoder;
+    Com<IWICBitmapFrameDecode> frame;
+    Com<IWICFormatConverter> converter;
+    UINT width = 0, height = 0;
+    if (size > 0xFFFFFFFFu || !createFactory(factory) ||
+        FAILED(factory->CreateStream(stream.put())) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(png), DWORD(size))) ||
+        FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
+                                                WICDecodeMetadataCacheOnDemand, decoder.put())) ||
+        FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) ||
+        width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF ||
+        FAILED(factory->CreateFormatConverter(converter.put())) ||
+        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
+                                     WICBitmapDitherTypeNone, nullptr, 0,
+                                     WICBitmapPaletteTypeCustom)))
+        return false;
+    std::uint32_t* pixels = pixelsFor(int(width), int(height));
+    const UINT stride = 4 * width;
+    return pixels && SUCCEEDED(converter->CopyPixels(nullptr, stride, stride * height,
+                                                     reinterpret_cast<BYTE*>(pixels)));
+}
