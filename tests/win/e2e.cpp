@@ -267,20 +267,23 @@ void save() {
     chord(VK_CONTROL, 'C');
     CHECK(failureShown(L"复制失败", 5000), "no failure message for a held clipboard");
     CHECK(CloseClipboard() && !IsClipboardFormatAvailable(CF_DIB));
+    key('C'); // without Ctrl: nothing, as Y and Z below; the steps that follow show it
 
     // Ctrl+Z does nothing while a stroke is drawn; then both strokes go back, and come back.
     auto second = [](HDC dc) { Rectangle(dc, 300, 300, 500, 400); };
     drag({300, 300}, {500, 400}, 6, [] { chord(VK_CONTROL, 'Z'); });
     draw(expected, PS_SOLID, 1, 0, R2_NOT, second);
     CHECK_SCREEN(expected, "Ctrl+Z while drawing");
+    CHECK(!IsClipboardFormatAvailable(CF_DIB), "C without Ctrl copied");
     chord(VK_CONTROL, 'Z'), chord(VK_CONTROL, 'Z');
     CHECK_SCREEN(frozen, "two strokes undone");
-    chord(VK_CONTROL, 'Y');
+    key('Y'), chord(VK_CONTROL, 'Y');
     draw(expected, PS_SOLID, 1, 0, R2_NOT, second); // inverted twice: gone
     CHECK_SCREEN(expected, "Ctrl+Y");
     keyEvent(VK_SHIFT, 0), chord(VK_CONTROL, 'Z'), keyEvent(VK_SHIFT, KEYEVENTF_KEYUP);
     draw(expected, PS_SOLID, 1, 0, R2_NOT, second);
     CHECK_SCREEN(expected, "Ctrl+Shift+Z");
+    key('Z'); // the next save shows both strokes
 
     // Held for a moment only, and longer than the new picture: saved, and replaced wholly.
     std::ofstream(path.c_str(), std::ios::app) << std::string(4096, 'x');
