@@ -28,6 +28,11 @@ class StrokeEngine {
     bool undo() { return replay(true); }
     bool redo() { return replay(false); }
     std::size_t historyBytes() const { return history_.bytes(); }
+    // Ends the stroke in progress; whether the Canvas shows any stroke now.
+    bool showsStrokes() {
+        history_.endStroke(s_.canvas.Bits());
+        return history_.showsStrokes();
+    }
 
     // Puts the surfaces' own pens back and deletes the freehand pen, which
     // otherwise stays selected between pen steps. Call before the surfaces go.

@@ -102,8 +102,8 @@ void UndoHistory::endStroke(const std::uint32_t* canvas) {
     const bool recorded = !lost_ && record(canvas, step) &&
                           (step.words == 0 || reserve(steps_, stepCapacity_, count_ + 1));
     forgetKept();
-    // Earlier steps cannot be taken back over a stroke that cannot.
-    if (!recorded) dropAll();
+    // Earlier steps cannot be taken back over a stroke that cannot; it may have drawn.
+    if (!recorded) dropAll(), ++beyondUndo_;
     if (!recorded || step.words == 0) {
         std::free(step.runs);
         return;
@@ -153,6 +153,7 @@ void UndoHistory::forgetKept() {
 }
 
 void UndoHistory::dropOldest() {
+    if (undone_ < count_) ++beyondUndo_; // the oldest step is on the Canvas unless all are undone
     bytes_ -= sizeof(std::uint32_t) * steps_[0].words;
     std::free(steps_[0].runs);
     std::memmove(steps_, steps_ + 1, sizeof(Step) * --count_);

@@ -41,6 +41,9 @@ class UndoHistory {
     // The memory the recorded steps take, in bytes; the oldest go first to keep it under the
     // capacity.
     std::size_t bytes() const { return bytes_; }
+    // Whether any stroke that changed the Canvas is on it now: recorded and not taken back, or
+    // beyond taking back. Only what ended counts.
+    bool showsStrokes() const { return beyondUndo_ > 0 || count_ > undone_; }
 
   private:
     struct Step {
@@ -67,7 +70,8 @@ class UndoHistory {
 
     Step* steps_ = nullptr;
     int count_ = 0, stepCapacity_ = 0;
-    int undone_ = 0; // of the latest steps, how many are taken back
+    int undone_ = 0;             // of the latest steps, how many are taken back
+    std::size_t beyondUndo_ = 0; // strokes on the Canvas whose steps were dropped
     std::size_t bytes_ = 0;
 };
 

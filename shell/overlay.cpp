@@ -3,12 +3,14 @@
 #include "app_state.h"
 #include "clipboard.h"
 #include "gdi_surface.h"
+#include "kept_picture.h"
 #include "overlay_menu.h"
 #include "resource_ids.h"
 #include "save.h"
 #include "stroke_engine.h"
 
 #include <optional>
+#include <utility>
 
 namespace {
 
@@ -48,6 +50,18 @@ class OverlaySession {
     bool ready() const { return bits_ != nullptr && canvasDc_ && windowDc_; }
     HWND window() const { return window_; }
     tovrel::StrokeEngine& engine() { return engine_; }
+    std::uint32_t* pixels() { return canvas_.Bits(); }
+
+    // A picture brought back always counts as drawn on, whatever happens to it now.
+    void broughtBack() { broughtBack_ = true; }
+    bool showsDrawing() { return broughtBack_ || engine_.showsStrokes(); }
+    // Hands the Canvas's bitmap, whose pixels stay valid until it is deleted, to the caller.
+    HBITMAP takeCanvas(const std::uint32_t*& pixels, ScreenSize& size) {
+        SelectObject(canvasDc_, originalBitmap_);
+        pixels = bits_;
+        size = size_;
+        return std::exchange(canvasBitmap_, nullptr);
+    }
 
     // CAPTUREBLT takes in layered windows too: translucent ones, many tooltips and pop-ups.
     void capture(HDC screen) {
@@ -75,6 +89,7 @@ class OverlaySession {
     GdiSurface canvas_;
     GdiSurface windowSurface_;
     tovrel::StrokeEngine engine_;
+    bool broughtBack_ = false;
 };
 
 // Held in place rather than on the heap, which keeps the throwing operator new
@@ -177,6 +192,38 @@ INT_PTR CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     return FALSE;
 }
 
+// Throws the overlay away, keeping its picture for the tray's undo if keep and it shows any
+// drawing.
+void discardOverlay(bool keep) {
+    if (!g_overlay) return;
+    HWND window = g_overlay->window();
+    ScreenSize size = {};
+    const std::uint32_t* pixels = nullptr;
+    HBITMAP picture =
+        keep && g_overlay->showsDrawing() ? g_overlay->takeCanvas(pixels, size) : nullptr;
+    // Released first, so messages sent while the window goes find no overlay.
+    g_overlay.reset();
+    DestroyWindow(window);
+    // Compressed once the window has gone: the desktop is back at once.
+    if (picture) keepPicture(pixels, size.width, size.height), DeleteObject(picture);
+}
+
+// Creates the hidden overlay and its Canvas; false, with no overlay, when there is no memory.
+bool createOverlay(HDC screen, ScreenSize size) {
+    HWND window = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow,
+                                     overlayProc, reinterpret_cast<LPARAM>(&size));
+    if (!window) return false;
+    g_overlay.emplace(window, screen, size);
+    if (g_overlay->ready()) return true;
+    discardOverlay(false);
+    return false;
+}
+
+void showOverlay() {
+    ShowWindow(g_overlay->window(), SW_SHOW);
+    SetWindowPos(g_overlay->window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+}
+
 } // namespace
 
 void openOverlay() {
@@ -187,31 +234,37 @@ void openOverlay() {
     // Read afresh: the screen may have changed since the program started.
     const ScreenSize size = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     HDC screen = GetDC(nullptr);
-    HWND window = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow,
-                                     overlayProc, reinterpret_cast<LPARAM>(&size));
-    if (!window) {
-        ReleaseDC(nullptr, screen);
-        return;
+    if (createOverlay(screen, size)) {
+        // Half a second for the tray menu to vanish from the screen before it is copied.
+        Sleep(500);
+        g_overlay->capture(screen);
     }
-    g_overlay.emplace(window, screen, size);
-    if (!g_overlay->ready()) {
-        ReleaseDC(nullptr, screen);
-        return closeOverlay();
-    }
-    // Half a second for the tray menu to vanish from the screen before it is copied.
-    Sleep(500);
-    g_overlay->capture(screen);
     ReleaseDC(nullptr, screen);
-    ShowWindow(window, SW_SHOW);
-    SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    if (g_overlay) showOverlay();
+}
+
+void bringBackOverlay() {
+    if (g_overlay || !pictureKept()) return;
+    struct IntoNewOverlay : PixelsFor {
+        std::uint32_t* operator()(int width, int height) override {
+            HDC screen = GetDC(nullptr);
+            const bool created = createOverlay(screen, {width, height});
+            ReleaseDC(nullptr, screen);
+            return created ? g_overlay->pixels() : nullptr;
+        }
+    } into;
+    if (!bringBackPicture(into)) return discardOverlay(false);
+    g_overlay->broughtBack();
+    showOverlay();
 }
 
 void closeOverlay() {
-    if (!g_overlay) return;
-    HWND window = g_overlay->window();
-    // Released first, so messages sent while the window goes find no overlay.
-    g_overlay.reset();
-    DestroyWindow(window);
+    discardOverlay(true);
+}
+
+void forgetPictures() {
+    discardOverlay(false);
+    forgetKeptPicture();
 }
 
 HWND overlayWindow() {

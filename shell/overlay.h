@@ -5,8 +5,14 @@
 
 // Freezes the screen into a new overlay; with one already open, brings it to the front.
 void openOverlay();
-// Discards the open overlay and its drawing; does nothing when none is open.
+// Discards the open overlay; does nothing when none is open. Its picture is kept for
+// bringBackOverlay if anything was drawn on it, in place of any picture kept before.
 void closeOverlay();
+// Opens the overlay again on the picture kept, at once and at its own size; does nothing while an
+// overlay is open or nothing is kept.
+void bringBackOverlay();
+// Discards any overlay without keeping its picture, and forgets the picture kept.
+void forgetPictures();
 
 // The open overlay's window, or null when none is open.
 HWND overlayWindow();

@@ -44,7 +44,7 @@ void retryTrayIcon(HWND mainWindow) {
 }
 
 void endProgram() {
-    closeOverlay();
+    forgetPictures();
     removeTrayIcon();
     PostQuitMessage(0);
 }
@@ -64,7 +64,8 @@ void showTrayMenu(HWND mainWindow) {
     PostMessageW(mainWindow, WM_NULL, 0, 0);
     switch (dispatchCommand(MenuKind::Tray, id, g_settings, g_drag)) {
     case Request::OpenOverlay: openOverlay(); break;
-    case Request::CloseOverlay: closeOverlay(); break;
+    // With no overlay open, the undo takes back the last one thrown away.
+    case Request::CloseOverlay: overlayWindow() ? closeOverlay() : bringBackOverlay(); break;
     // Owned by an open overlay, the box is above it and the overlay waits for it.
     case Request::ShowAbout: showAboutBox(overlayWindow() ? overlayWindow() : mainWindow); break;
     case Request::Exit: endProgram(); break;

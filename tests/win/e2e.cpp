@@ -61,6 +61,16 @@ void desk() {
     CHECK(!(style(main, GWL_EXSTYLE) & WS_EX_TOPMOST), "the main window became topmost");
     key(VK_ESCAPE);
     CHECK(closes(overlay), "Esc after the About box");
+    // Closed with nothing drawn, it keeps nothing for the tray's undo to open. One closed with a
+    // stroke is kept compressed, without a GDI object.
+    const DWORD nothingKept = usage(tovrel.process()).first;
+    CHECK(chooseFromTray(main, kUndo) && !waitUntil([&] { return tovrel.overlay(); }, 1500),
+          "the tray's undo opened an overlay with nothing kept");
+    REQUIRE(tovrel.openWith(kRectangle));
+    drag({100, 100}, {300, 200});
+    key(VK_ESCAPE);
+    CHECK(tovrel.overlayCloses() && usage(tovrel.process()).first == nothingKept,
+          "the picture kept holds GDI objects");
     PostMessageW(main, WM_CLOSE, 0, 0);
     CHECK(tovrel.exitCode() == 0, "after WM_CLOSE");
 }
@@ -121,8 +131,8 @@ void drawing() {
     };
     // clang-format on
     Pattern pattern;
-    Picture expected;
-    expected.copyScreen();
+    Picture expected, desktop;
+    expected.copyScreen(), desktop.copyScreen();
     Program tovrel;
     REQUIRE(chooseFromTray(tovrel.main, kRectangle));
     const ULONGLONG menuClosed = GetTickCount64();
@@ -164,6 +174,27 @@ void drawing() {
     CHECK(tovrel.overlay() == overlay, "Alt+F4 or WM_CLOSE closed it");
     CHECK(chooseFromOverlay(kUndo) && tovrel.overlayCloses(), "overlay menu undo");
 
+    // What the overlay menu's undo threw away comes back from the tray's undo, at once and as it
+    // was; so does what the tray's undo and Esc throw away, even with nothing drawn on it since.
+    // Strokes drawn on it are taken back alone.
+    auto broughtBack = [&](const Picture& picture, const char* how) {
+        const bool chosen = chooseFromTray(tovrel.main, kUndo);
+        const ULONGLONG asked = GetTickCount64();
+        return CHECK(chosen && tovrel.waitForOverlay() && GetTickCount64() - asked < 400, how) &&
+               CHECK_SCREEN(picture, how);
+    };
+    broughtBack(expected, "after the overlay menu's undo");
+    drag({600, 300}, {700, 360});
+    chord(VK_CONTROL, 'Z'), chord(VK_CONTROL, 'Z');
+    CHECK_SCREEN(expected, "a stroke on it taken back");
+    CHECK(chooseFromTray(tovrel.main, kUndo) && tovrel.overlayCloses());
+    broughtBack(expected, "after the tray's undo");
+    key(VK_ESCAPE);
+    CHECK(tovrel.overlayCloses());
+    broughtBack(expected, "after Esc");
+    key(VK_ESCAPE);
+    CHECK(tovrel.overlayCloses());
+
     // Overlay after overlay with every tool, closed by Esc (at once) and by the tray's undo: GDI
     // objects and memory stay flat. TOVREL_SOAK_CYCLES makes this the soak, with long drags.
     const char* soak = std::getenv("TOVREL_SOAK_CYCLES");
@@ -174,6 +205,7 @@ void drawing() {
         REQUIRE(tovrel.openWith(kRectangle + cycle % 5), at);
         drag({100 + cycle * 37 % 500, 100 + cycle * 53 % 300}, {700, 600}, soak ? 100 : 8);
         chord(VK_CONTROL, 'Z');
+        CHECK_SCREEN(desktop, at); // taken back before the overlay closes, so nothing is kept
         const ULONGLONG pressed = GetTickCount64();
         cycle % 2 ? key(VK_ESCAPE) : void(chooseFromTray(tovrel.main, kUndo));
         REQUIRE(tovrel.overlayCloses(), at);
@@ -187,7 +219,17 @@ void drawing() {
           std::to_string(atHalf.first) + " GDI objects half way, " + std::to_string(now.first));
     CHECK(now.second - atHalf.second < 2048,
           std::to_string(atHalf.second) + " KiB half way, " + std::to_string(now.second));
-    REQUIRE(tovrel.openWith(kRectangle));
+    // Overlays closed with nothing left on them kept nothing; one closed with a stroke replaces
+    // the picture kept.
+    broughtBack(expected, "after overlays closed with nothing drawn");
+    key(VK_ESCAPE);
+    const Row stroke = {kKept, 0, -1, kBox, {100, 100}, {300, 200}, PS_SOLID, 2};
+    drawAsExpected(desktop, stroke);
+    REQUIRE(tovrel.overlayCloses() && tovrel.openWith(kRectangle));
+    drag(stroke.from, stroke.to);
+    key(VK_ESCAPE);
+    CHECK(tovrel.overlayCloses());
+    broughtBack(desktop, "after a fresh overlay closed with a stroke");
     CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0,
           "Exit with an overlay open");
 }
