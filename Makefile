@@ -28,7 +28,6 @@ run: mingw
 
 bench: native mingw
 	build/native/bench/stroke_bench
-	build/native/bench/bmp_bench
 	scripts/with-wine sh -c "scripts/wine-run build/mingw/bench/gdi_bench.exe && scripts/wine-run build/mingw/bench/save_bench.exe"
 
 soak: mingw

@@ -1,27 +1,12 @@
 // The whole save of a full-screen Canvas (24-bit rows made from its pixels band by band, written
-// to a temporary beside the target, flushed and moved over it) against the floor: one raw write
-// and flush of the same number of bytes to the same folder.
-#include "bmp_writer.h"
+// to a temporary beside the target, flushed and moved over it) against two floors for the same
+// bytes in the same folder: one raw write and flush, and an atomic save's least work, the raw
+// write to a temporary and the move over the target.
 #include "save.h"
+#include "save_floor.h"
 #include "win_timing.h"
 
 #include <cstdio>
-#include <string>
-
-namespace {
-
-bool rawWrite(const std::wstring& path, const void* bytes, DWORD size) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size &&
-                    FlushFileBuffers(file);
-    CloseHandle(file);
-    return ok;
-}
-
-} // namespace
 
 int main() {
     const int width = GetSystemMetrics(SM_CXSCREEN);
@@ -33,20 +18,24 @@ int main() {
     GetTempPathW(MAX_PATH, folder);
     const std::wstring picture = std::wstring(folder) + L"tovrel_save_bench.bmp";
     const std::wstring raw = std::wstring(folder) + L"tovrel_save_bench.raw";
-    const DWORD fileSize = 54 + static_cast<DWORD>(tovrel::bmpRowsSize(width, height));
-    void* bytes = HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, fileSize);
+    const std::wstring atomic = std::wstring(folder) + L"tovrel_save_bench.atomic";
+    bool ok = writePixelsAsBmp(canvas.bits(), width, height, picture.c_str());
+    const std::vector<unsigned char> bytes = readWholeFile(picture);
+    ok = ok && !bytes.empty();
 
-    bool ok = true;
-    auto [save, write] = medianPerCall(
-        7, 5,
+    auto [save, write, atomicSave] = medianPerCall(
+        11, 5,
         [&](int) { ok = writePixelsAsBmp(canvas.bits(), width, height, picture.c_str()) && ok; },
-        [&](int) { ok = rawWrite(raw, bytes, fileSize) && ok; });
-    std::printf("save of a %dx%d Canvas: %.2f ms, raw write of %lu bytes: %.2f ms\n", width, height,
-                save * 1e3, static_cast<unsigned long>(fileSize), write * 1e3);
-    std::printf("ratio save/raw-write: %.3f\n", save / write);
+        [&](int) { ok = rawWrite(raw, bytes) && ok; },
+        [&](int) { ok = atomicWrite(atomic, bytes) && ok; });
+    std::printf("save of a %dx%d Canvas: %.2f ms; %zu bytes: raw write %.2f ms, atomic write "
+                "%.2f ms\n",
+                width, height, save * 1e3, bytes.size(), write * 1e3, atomicSave * 1e3);
+    std::printf("ratio save/raw-write: %.3f, save/atomic-write: %.3f\n", save / write,
+                save / atomicSave);
 
     DeleteFileW(picture.c_str());
     DeleteFileW(raw.c_str());
-    HeapFree(GetProcessHeap(), 0, bytes);
+    DeleteFileW(atomic.c_str());
     return ok ? 0 : 1;
 }

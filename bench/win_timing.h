@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 class FullScreenWindow {
@@ -74,23 +75,26 @@ inline double secondsNow() {
     return static_cast<double>(now.QuadPart) / frequency;
 }
 
-// Times `rounds` rounds of `iterations` calls of each and returns the median
-// seconds per call of each; interleaving keeps drifts out of the ratio.
-template <typename Subject, typename Limit>
-std::pair<double, double> medianPerCall(int rounds, int iterations, Subject subject, Limit limit) {
-    std::vector<double> a, b;
+// Times `rounds` rounds of `iterations` calls of each subject in turn and returns the median
+// seconds per call of each; interleaving keeps drifts out of the ratios.
+template <typename... Subjects>
+std::array<double, sizeof...(Subjects)> medianPerCall(int rounds, int iterations,
+                                                      Subjects... subjects) {
+    std::array<std::vector<double>, sizeof...(Subjects)> times;
     for (int r = 0; r < rounds; ++r) {
-        double t0 = secondsNow();
-        for (int i = 0; i < iterations; ++i)
-            subject(i);
-        double t1 = secondsNow();
-        for (int i = 0; i < iterations; ++i)
-            limit(i);
-        double t2 = secondsNow();
-        a.push_back((t1 - t0) / iterations);
-        b.push_back((t2 - t1) / iterations);
+        std::size_t k = 0;
+        auto timeOne = [&](auto& subject) {
+            const double start = secondsNow();
+            for (int i = 0; i < iterations; ++i)
+                subject(i);
+            times[k++].push_back((secondsNow() - start) / iterations);
+        };
+        (timeOne(subjects), ...);
     }
-    std::sort(a.begin(), a.end());
-    std::sort(b.begin(), b.end());
-    return {a[a.size() / 2], b[b.size() / 2]};
+    std::array<double, sizeof...(Subjects)> medians{};
+    for (std::size_t k = 0; k < medians.size(); ++k) {
+        std::sort(times[k].begin(), times[k].end());
+        medians[k] = times[k][times[k].size() / 2];
+    }
+    return medians;
 }
