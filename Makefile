@@ -1,5 +1,5 @@
 # Entry points: `make test` builds everything and runs every test; `make run` starts Tovrel.
-.PHONY: all bootstrap native mingw test run bench soak demo format clean
+.PHONY: all bootstrap native sanitize mingw test run bench soak demo format clean
 
 all: native mingw
 
@@ -10,17 +10,23 @@ native: bootstrap
 	cmake --preset native
 	cmake --build --preset native
 
+# The core and its unit tests under AddressSanitizer, LeakSanitizer and UBSan, for make test.
+sanitize: bootstrap
+	cmake --preset sanitize
+	cmake --build --preset sanitize
+
 mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw
 
-# The Wine prefix is made (once) while the builds run; interrupted, this waits for it to stop.
+# The Wine prefix is made (once) while the builds and the native unit tests, plain and sanitized,
+# run; interrupted, this waits for it to stop.
 test: bootstrap
 	@scripts/with-wine true & prefix=$$!; \
 		trap 'kill $$prefix 2>/dev/null; wait $$prefix; exit 130' INT TERM; \
-		$(MAKE) --no-print-directory native mingw; built=$$?; \
-		wait $$prefix && [ $$built -eq 0 ]
-	ctest --preset native
+		$(MAKE) --no-print-directory native sanitize mingw && ctest --preset native && \
+			ctest --preset sanitize; passed=$$?; \
+		wait $$prefix && [ $$passed -eq 0 ]
 	scripts/with-wine ctest --preset mingw -LE soak
 
 run: mingw

@@ -10,9 +10,10 @@ namespace tovrel {
 class StrokeEngine {
   public:
     StrokeEngine(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces,
-                 std::size_t historyCapacity = UndoHistory::kDefaultCapacity)
+                 std::size_t historyCapacity = UndoHistory::kDefaultCapacity,
+                 Allocator allocator = kCLibrary)
         : settings_(settings), drag_(drag), s_(surfaces),
-          history_(surfaces.width, surfaces.height, historyCapacity) {}
+          history_(surfaces.width, surfaces.height, historyCapacity, allocator) {}
     ~StrokeEngine() { releasePen(); }
     StrokeEngine(const StrokeEngine&) = delete;
     StrokeEngine& operator=(const StrokeEngine&) = delete;

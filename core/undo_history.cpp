@@ -8,10 +8,11 @@ namespace tovrel {
 namespace {
 
 // Makes room for needed elements, doubling; false, with the array as it was, when out of memory.
-template <typename T, typename Count> bool reserve(T*& array, Count& capacity, Count needed) {
+template <typename T, typename Count>
+bool reserve(const Allocator& alloc, T*& array, Count& capacity, Count needed) {
     if (needed <= capacity) return true;
     const Count more = std::max(needed, capacity * 2 + 16);
-    void* bigger = std::realloc(array, sizeof(T) * more);
+    void* bigger = alloc.reallocate(array, sizeof(T) * more);
     if (!bigger) return false;
     array = static_cast<T*>(bigger);
     capacity = more;
@@ -20,33 +21,35 @@ template <typename T, typename Count> bool reserve(T*& array, Count& capacity, C
 
 } // namespace
 
-UndoHistory::UndoHistory(int width, int height, std::size_t capacityBytes)
+UndoHistory::UndoHistory(int width, int height, std::size_t capacityBytes, Allocator allocator)
     : width_(width), height_(height), tilesAcross_((width + kTile - 1) / kTile),
-      capacity_(capacityBytes) {
-    const std::size_t tiles = std::size_t(tilesAcross_) * ((height + kTile - 1) / kTile);
-    slotOfTile_ = static_cast<int*>(std::malloc(sizeof(int) * std::max<std::size_t>(tiles, 1)));
-    if (slotOfTile_) std::fill_n(slotOfTile_, tiles, -1);
-}
+      capacity_(capacityBytes), alloc_(allocator) {}
 
 UndoHistory::~UndoHistory() {
     dropAll();
     forgetKept();
-    std::free(slotOfTile_);
-    std::free(steps_);
+    alloc_.release(slotOfTile_);
+    alloc_.release(steps_);
 }
 
 void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
     a = {std::max(a.left, 0), std::max(a.top, 0), std::min(a.right, width_),
          std::min(a.bottom, height_)};
     if (a.left >= a.right || a.top >= a.bottom || lost_) return;
+    // Made with the first stroke, so that a history that could not get it tries again.
+    if (!slotOfTile_) {
+        const std::size_t tiles = std::size_t(tilesAcross_) * ((height_ + kTile - 1) / kTile);
+        slotOfTile_ = static_cast<int*>(alloc_.reallocate(nullptr, sizeof(int) * tiles));
+        if (slotOfTile_) std::fill_n(slotOfTile_, tiles, -1);
+    }
     for (int ty = a.top / kTile; ty <= (a.bottom - 1) / kTile; ++ty)
         for (int tx = a.left / kTile; tx <= (a.right - 1) / kTile; ++tx) {
             const int tile = ty * tilesAcross_ + tx;
             if (slotOfTile_ && slotOfTile_[tile] >= 0) continue;
             int tileCapacity = slotCapacity_;
             std::size_t pixelCapacity = std::size_t(slotCapacity_) * kTile * kTile;
-            if (!slotOfTile_ || !reserve(tileOfSlot_, tileCapacity, slots_ + 1) ||
-                !reserve(kept_, pixelCapacity, std::size_t(tileCapacity) * kTile * kTile)) {
+            if (!slotOfTile_ || !reserve(alloc_, tileOfSlot_, tileCapacity, slots_ + 1) ||
+                !reserve(alloc_, kept_, pixelCapacity, std::size_t(tileCapacity) * kTile * kTile)) {
                 lost_ = true;
                 return;
             }
@@ -81,7 +84,7 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
                 int end = x;
                 while (end < across && before[end] != now[end])
                     ++end;
-                if (!reserve(step.runs, capacity, step.words + 2 + (end - x))) return false;
+                if (!reserve(alloc_, step.runs, capacity, step.words + 2 + (end - x))) return false;
                 step.runs[step.words++] = std::uint32_t(std::size_t(y) * width_ + x0 + x);
                 step.runs[step.words++] = std::uint32_t(end - x);
                 b = {std::min(b.left, x0 + x), std::min(b.top, y), std::max(b.right, x0 + end),
@@ -92,7 +95,7 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
         }
     }
     void* exact =
-        step.words ? std::realloc(step.runs, sizeof(std::uint32_t) * step.words) : nullptr;
+        step.words ? alloc_.reallocate(step.runs, sizeof(std::uint32_t) * step.words) : nullptr;
     if (exact) step.runs = static_cast<std::uint32_t*>(exact);
     return true;
 }
@@ -100,18 +103,18 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
 void UndoHistory::endStroke(const std::uint32_t* canvas) {
     Step step = {};
     const bool recorded = !lost_ && record(canvas, step) &&
-                          (step.words == 0 || reserve(steps_, stepCapacity_, count_ + 1));
+                          (step.words == 0 || reserve(alloc_, steps_, stepCapacity_, count_ + 1));
     forgetKept();
     // Earlier steps cannot be taken back over a stroke that cannot; it may have drawn.
     if (!recorded) dropAll(), ++beyondUndo_;
     if (!recorded || step.words == 0) {
-        std::free(step.runs);
+        alloc_.release(step.runs);
         return;
     }
     while (undone_ > 0) {
         --undone_, --count_;
         bytes_ -= sizeof(std::uint32_t) * steps_[count_].words;
-        std::free(steps_[count_].runs);
+        alloc_.release(steps_[count_].runs);
     }
     steps_[count_++] = step;
     bytes_ += sizeof(std::uint32_t) * step.words;
@@ -146,7 +149,7 @@ bool UndoHistory::apply(const Step& step, std::uint32_t* canvas, PixelRect& chan
 void UndoHistory::forgetKept() {
     for (int slot = 0; slot < slots_; ++slot)
         slotOfTile_[tileOfSlot_[slot]] = -1;
-    std::free(tileOfSlot_), std::free(kept_);
+    alloc_.release(tileOfSlot_), alloc_.release(kept_);
     tileOfSlot_ = nullptr, kept_ = nullptr;
     slots_ = slotCapacity_ = 0;
     lost_ = false;
@@ -155,7 +158,7 @@ void UndoHistory::forgetKept() {
 void UndoHistory::dropOldest() {
     if (undone_ < count_) ++beyondUndo_; // the oldest step is on the Canvas unless all are undone
     bytes_ -= sizeof(std::uint32_t) * steps_[0].words;
-    std::free(steps_[0].runs);
+    alloc_.release(steps_[0].runs);
     std::memmove(steps_, steps_ + 1, sizeof(Step) * --count_);
     undone_ = std::min(undone_, count_);
 }

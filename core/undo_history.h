@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 namespace tovrel {
 
@@ -11,18 +12,29 @@ struct PixelRect {
     int left = 0, top = 0, right = 0, bottom = 0;
 };
 
+// Where the history's memory comes from: the C library's, or a test's that runs out on purpose.
+// reallocate(nullptr, bytes) allocates.
+struct Allocator {
+    void* (*reallocate)(void* block, std::size_t bytes);
+    void (*release)(void* block);
+};
+inline constexpr Allocator kCLibrary = {
+    [](void* block, std::size_t bytes) { return std::realloc(block, bytes); },
+    [](void* block) { std::free(block); }};
+
 // Before a stroke first changes part of the Canvas, the pixels there are kept in tiles. When the
 // stroke ends, only the pixels it changed are stored, as their XOR with what was there before: the
 // history grows with what strokes changed, never with the screen, and undo and redo are one same
 // operation that touches only those pixels.
 //
-// The Canvas is width x height 32-bit words, rows top-down. Memory comes from malloc and is
-// checked: when it runs out, the history is dropped rather than left wrong.
+// The Canvas is width x height 32-bit words, rows top-down. Memory comes from the allocator and
+// is checked: when it runs out, the history is dropped rather than left wrong.
 class UndoHistory {
   public:
     static constexpr std::size_t kDefaultCapacity = std::size_t{256} << 20;
 
-    UndoHistory(int width, int height, std::size_t capacityBytes = kDefaultCapacity);
+    UndoHistory(int width, int height, std::size_t capacityBytes = kDefaultCapacity,
+                Allocator allocator = kCLibrary);
     ~UndoHistory();
     UndoHistory(const UndoHistory&) = delete;
     UndoHistory& operator=(const UndoHistory&) = delete;
@@ -62,7 +74,8 @@ class UndoHistory {
 
     const int width_, height_, tilesAcross_;
     const std::size_t capacity_;
-    int* slotOfTile_; // where a tile's kept pixels are, or -1
+    const Allocator alloc_;
+    int* slotOfTile_ = nullptr; // where a tile's kept pixels are, or -1
     int* tileOfSlot_ = nullptr;
     std::uint32_t* kept_ = nullptr; // kTile x kTile pixels per slot
     int slots_ = 0, slotCapacity_ = 0;
