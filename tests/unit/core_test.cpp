@@ -39,7 +39,8 @@ std::size_t stepBytes(const Canvas& before, const Canvas& after) {
 // step the window shows the Canvas exactly (each step copies only what it changed), a move
 // without the left button changes nothing and no pen is lost. Every undo and redo gives back the
 // Canvas as it was at that point of the history, and undos stop exactly where the cap (odd seeds)
-// has dropped the oldest strokes: the newest that fit stay. With failOn, that allocation fails:
+// has dropped the oldest strokes: the newest that fit stay. The engine tells whether any stroke
+// shows, to keep a picture thrown away. With failOn, that allocation fails:
 // the Canvas is still what the strokes drew, the history is kept or dropped whole, and the
 // strokes after are taken back as before.
 void drawAndTakeBack(unsigned seed, int steps, long failOn) {
@@ -72,7 +73,8 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
             platform.cursor = {x, y};
             if (step % 25 == 0 || what < 4) { // a press, or an undo or redo between drags only
                 const bool press = step % 25 == 0, back = what < 2;
-                if (canvas.pixels != history[at]) { // the stroke ends
+                const bool shows = engine.showsStrokes(); // ends the stroke, as what follows would
+                if (canvas.pixels != history[at]) {
                     history.resize(++at), bytes.resize(at);
                     history.push_back(canvas.pixels);
                     bytes.push_back(stepBytes(history[at - 1], canvas.pixels));
@@ -80,6 +82,8 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                     while (held > cap) // the oldest go until the rest fit
                         held -= bytes[++floor];
                 }
+                // Whether a stroke shows, the beyond-undo ones included; a failed record counts.
+                ASSERT_TRUE(shows == (at > 0) || (shows && failOn)) << "strokes shown: " << shows;
                 bool done = false;
                 if (press) {
                     settings = {kTools[any(5)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
