@@ -32,14 +32,15 @@ bool createFactory(Com<IWICImagingFactory>& factory) {
                                       reinterpret_cast<void**>(factory.put())));
 }
 
-// Screens have large flat areas and fine detail side by side: left unfiltered, rows compress about
-// as well as with the adaptive filter and are written several times faster.
-void chooseNoFilter(IPropertyBag2* options) {
+// Of the encoder's filters, each row as its difference from the row above compresses a screen,
+// with its flat areas, text and photos, about as well as the adaptive choice, in two thirds of
+// the time.
+void chooseUpFilter(IPropertyBag2* options) {
     PROPBAG2 name = {};
     name.pstrName = const_cast<LPOLESTR>(L"FilterOption");
     VARIANT value = {};
     value.vt = VT_UI1;
-    value.bVal = WICPngFilterNone;
+    value.bVal = WICPngFilterUp;
     if (FAILED(options->Write(1, &name, &value))) {
         // An encoder without the option filters its own way: slower, and just as correct.
     }
@@ -79,7 +80,7 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out)
         FAILED(encoder->Initialize(out, WICBitmapEncoderNoCache)) ||
         FAILED(encoder->CreateNewFrame(frame.put(), options.put())))
         return false;
-    chooseNoFilter(options.get());
+    chooseUpFilter(options.get());
     return SUCCEEDED(frame->Initialize(options.get())) &&
            writeFrame(frame.get(), pixels, width, height) && SUCCEEDED(encoder->Commit());
 }
