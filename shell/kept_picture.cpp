@@ -14,7 +14,7 @@ std::size_t g_size = 0;
 void keepPicture(const std::uint32_t* pixels, int width, int height) {
     forgetKeptPicture();
     MemoryStream png;
-    if (!encodePng(pixels, width, height, &png) || png.size() > SIZE_MAX) return;
+    if (!encodePng(pixels, width, height, &png)) return;
     // In one block of its exact size: the stream's chunks would hold up to one more chunk.
     if (!(g_png = static_cast<unsigned char*>(std::malloc(std::size_t(png.size()))))) return;
     png.copyTo(g_png);

@@ -410,8 +410,9 @@ int main(int argc, char** argv) {
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
         return std::puts("usage: wintests desk|drawing|save|units|run"), 2;
-    ScreenRestored{};                                  // in case an earlier run could not
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for PNG files, as the program
+    ScreenRestored{}; // in case an earlier run could not
+    // PNG files are read, and written, through COM, as the program does.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     scenario->second();
     std::printf("%s: %d failed checks\n", argv[1], failures);
     return failures ? 1 : 0;
