@@ -67,8 +67,7 @@ int main() {
                 kW, kH, pngBytes, bmpBytes, pngSave * 1e3, bmpSave * 1e3);
     std::printf("PNG bytes / BMP bytes: %.4f (aim: at most 0.1)\n", pngBytes / bmpBytes);
     std::printf("PNG save / BMP save (medians): %.2f (aim: at most 10)\n", pngSave / bmpSave);
-    const double stride = double(tovrel::bmpRowsSize(kW, 1)),
-                 band = stride * int((256 << 10) / stride);
+    const double band = double(tovrel::bmpRowsSize(kW, tovrel::bandRows(kW)));
     if (peak > peakBefore)
         std::printf("PNG save's peak memory beyond the picture / (PNG bytes + one band): %.2f\n",
                     (peak - before) / (pngBytes + band));

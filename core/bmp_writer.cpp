@@ -34,6 +34,10 @@ std::size_t bmpRowsSize(int width, int height) {
     return ((std::size_t(width) * 3 + 3) & ~std::size_t{3}) * std::size_t(height);
 }
 
+int bandRows(int width) {
+    return static_cast<int>(std::max<std::size_t>(1, (256 << 10) / bmpRowsSize(width, 1)));
+}
+
 void packBmpRows(const std::uint32_t* pixels, int width, int height, int first, int count,
                  unsigned char* rows) {
     static_assert(std::endian::native == std::endian::little, "words are stored byte by byte");
@@ -74,8 +78,7 @@ int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t
     put16(header + 26, 1);                                          // planes
     put16(header + 28, 8 * shape.bmBitsPixel);                      // bits per pixel
 
-    // About 256 KiB of rows at a time: they are written while still in the cache.
-    const int band = static_cast<int>(std::max<std::uint64_t>(1, (256 << 10) / stride));
+    const int band = bandRows(shape.bmWidth);
     void* rows = std::malloc(static_cast<std::size_t>(stride) * band);
     if (!rows) return 0;
     ReplacingFile file(path);

@@ -19,6 +19,9 @@ struct BitmapShape {
 
 // Bytes of the 24-bit rows of a width x height picture, each row padded to a multiple of 4.
 std::size_t bmpRowsSize(int width, int height);
+// How many such rows make about 256 KiB, at least one: a band made and written while it is still
+// in the cache, and no second copy of the whole picture.
+int bandRows(int width);
 // The rows a 24-bit BMP file and a CF_DIB hold, from 32-bit pixels in top-down rows as a 32-bit
 // DIB section holds them (blue in the low byte): rows first to first + count - 1, counted from
 // the bottom as the file stores them, of blue, green and red bytes, each padded with zeros to a

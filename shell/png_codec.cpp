@@ -51,10 +51,9 @@ bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int w
     if (FAILED(frame->SetSize(UINT(width), UINT(height))) ||
         FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
         return false;
-    // About 256 KiB of rows at a time, as the BMP writer makes them (bottom-up there, one row
-    // each here).
+    // A band of rows at a time, as the BMP writer makes them (bottom-up there, one row each here).
     const std::size_t stride = tovrel::bmpRowsSize(width, 1);
-    const int band = int(std::max<std::size_t>(1, (256 << 10) / stride));
+    const int band = tovrel::bandRows(width);
     auto* rows = static_cast<unsigned char*>(std::malloc(stride * band));
     bool ok = rows != nullptr;
     for (int first = 0; ok && first < height; first += band) {
