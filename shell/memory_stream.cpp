@@ -4,6 +4,25 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace {
+
+// Hands part(bytes, done, length) the count bytes from at, a chunk's share at a time, done being
+// how many came before; false as soon as part is.
+template <typename Part>
+bool walk(unsigned char* const* chunks, std::size_t chunk, std::uint64_t at, std::uint64_t count,
+          Part part) {
+    for (std::uint64_t done = 0; done < count;) {
+        const std::size_t offset = std::size_t((at + done) % chunk);
+        const std::size_t length =
+            std::size_t(std::min<std::uint64_t>(chunk - offset, count - done));
+        if (!part(chunks[(at + done) / chunk] + offset, std::size_t(done), length)) return false;
+        done += length;
+    }
+    return true;
+}
+
+} // namespace
+
 MemoryStream::~MemoryStream() {
     for (std::size_t i = 0; i < chunkCount_; ++i)
         std::free(chunks_[i]);
@@ -11,16 +30,17 @@ MemoryStream::~MemoryStream() {
 }
 
 void MemoryStream::copyTo(unsigned char* out) const {
-    for (std::uint64_t at = 0; at < size_; at += kChunk)
-        std::memcpy(out + at, chunks_[at / kChunk], std::min<std::uint64_t>(kChunk, size_ - at));
+    walk(chunks_, kChunk, 0, size_, [&](unsigned char* bytes, std::size_t done, std::size_t n) {
+        std::memcpy(out + done, bytes, n);
+        return true;
+    });
 }
 
 bool MemoryStream::forEachPart(bool (*write)(void*, const void*, std::size_t),
                                void* context) const {
-    for (std::uint64_t at = 0; at < size_; at += kChunk)
-        if (!write(context, chunks_[at / kChunk], std::min<std::uint64_t>(kChunk, size_ - at)))
-            return false;
-    return true;
+    return walk(chunks_, kChunk, 0, size_, [&](unsigned char* bytes, std::size_t, std::size_t n) {
+        return write(context, bytes, n);
+    });
 }
 
 HRESULT MemoryStream::QueryInterface(REFIID id, void** object) {
@@ -52,14 +72,11 @@ bool MemoryStream::reach(std::uint64_t end) {
 HRESULT MemoryStream::Read(void* into, ULONG count, ULONG* read) {
     const std::uint64_t available = position_ < size_ ? size_ - position_ : 0;
     const ULONG n = static_cast<ULONG>(std::min<std::uint64_t>(count, available));
-    for (ULONG done = 0; done < n;) {
-        const std::size_t offset = position_ % kChunk;
-        const std::size_t part = std::min<std::size_t>(kChunk - offset, n - done);
-        std::memcpy(static_cast<unsigned char*>(into) + done, chunks_[position_ / kChunk] + offset,
-                    part);
-        done += static_cast<ULONG>(part);
-        position_ += part;
-    }
+    walk(chunks_, kChunk, position_, n, [&](unsigned char* bytes, std::size_t done, std::size_t k) {
+        std::memcpy(static_cast<unsigned char*>(into) + done, bytes, k);
+        return true;
+    });
+    position_ += n;
     if (read) *read = n;
     return n == count ? S_OK : S_FALSE;
 }
@@ -67,14 +84,12 @@ HRESULT MemoryStream::Read(void* into, ULONG count, ULONG* read) {
 HRESULT MemoryStream::Write(const void* from, ULONG count, ULONG* written) {
     if (written) *written = 0;
     if (!reach(position_ + count)) return STG_E_MEDIUMFULL;
-    for (ULONG done = 0; done < count;) {
-        const std::size_t offset = position_ % kChunk;
-        const std::size_t part = std::min<std::size_t>(kChunk - offset, count - done);
-        std::memcpy(chunks_[position_ / kChunk] + offset,
-                    static_cast<const unsigned char*>(from) + done, part);
-        done += static_cast<ULONG>(part);
-        position_ += part;
-    }
+    walk(chunks_, kChunk, position_, count,
+         [&](unsigned char* bytes, std::size_t done, std::size_t n) {
+             std::memcpy(bytes, static_cast<const unsigned char*>(from) + done, n);
+             return true;
+         });
+    position_ += count;
     size_ = std::max(size_, position_);
     if (written) *written = count;
     return S_OK;
@@ -96,11 +111,12 @@ HRESULT MemoryStream::Seek(LARGE_INTEGER move, DWORD origin, ULARGE_INTEGER* pos
 // cleared here for a later growth to read zeros.
 HRESULT MemoryStream::SetSize(ULARGE_INTEGER size) {
     if (size.QuadPart > size_ && !reach(size.QuadPart)) return STG_E_MEDIUMFULL;
-    for (std::uint64_t at = size.QuadPart; at < size_;) {
-        const std::size_t part = std::min<std::uint64_t>(kChunk - at % kChunk, size_ - at);
-        std::memset(chunks_[at / kChunk] + at % kChunk, 0, part);
-        at += part;
-    }
+    if (size.QuadPart < size_)
+        walk(chunks_, kChunk, size.QuadPart, size_ - size.QuadPart,
+             [](unsigned char* bytes, std::size_t, std::size_t n) {
+                 std::memset(bytes, 0, n);
+                 return true;
+             });
     size_ = size.QuadPart;
     return S_OK;
 }
