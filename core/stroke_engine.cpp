@@ -28,7 +28,7 @@ StrokeEngine::Bounds& StrokeEngine::Bounds::add(int x, int y) {
 
 void StrokeEngine::onLeftButtonDown() {
     history_.endStroke(s_.canvas.Bits());
-    const ScreenPoint cursor = s_.platform.GetCursorPos();
+    const ScreenPoint cursor = cursorInOverlay();
     const Point16 p = toPoint16(cursor.x, cursor.y);
     drag_.start = drag_.lastFreehand = drag_.lastRubber = p;
 }
@@ -50,7 +50,7 @@ void StrokeEngine::onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX,
 // Freehand segments are painted on both surfaces so no full-frame copy is needed.
 // Each ends 2 pixels below the cursor while the next starts at the cursor itself.
 void StrokeEngine::penStep() {
-    const ScreenPoint cursor = s_.platform.GetCursorPos();
+    const ScreenPoint cursor = cursorInOverlay();
     changing(Bounds(drag_.lastFreehand).add(cursor.x, cursor.y + 2));
     GdiObject pen = s_.platform.CreatePen(settings_.penStyle, 3, settings_.penColour);
     GdiObject previousCanvas = s_.canvas.SelectObject(pen);
@@ -126,6 +126,10 @@ void StrokeEngine::arrowStep(Point16 p) {
     s_.canvas.SetROP2(oldMode);
     copyToWindow(area);
     drag_.lastRubber = p;
+}
+
+ScreenPoint StrokeEngine::cursorInOverlay() {
+    return toOverlay(s_.platform.GetCursorPos(), s_.origin);
 }
 
 PixelRect StrokeEngine::changing(Bounds shapes) {

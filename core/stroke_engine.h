@@ -52,6 +52,8 @@ class StrokeEngine {
     // What a step may change, on the screen, kept for undo before the step draws.
     PixelRect changing(Bounds shapes);
     void copyToWindow(PixelRect area);
+    // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
+    ScreenPoint cursorInOverlay();
     bool replay(bool back);
     void penStep();
     void lineStep(Point16 p);

@@ -45,13 +45,22 @@ class DrawingPlatform {
     virtual ScreenPoint GetCursorPos() = 0;
 };
 
-// The two surfaces of an open overlay and the size of the frozen picture.
+// The two surfaces of an open overlay, the size of the frozen picture, where on the screen it lies
+// (its monitor's top-left corner, which may be left of or above the primary's) and that monitor's
+// dots per inch.
 struct OverlaySurfaces {
     DrawingPlatform& platform;
     Surface& canvas;
     Surface& window;
     int width;
     int height;
+    ScreenPoint origin = {};
+    int dpi = 96;
 };
+
+// The overlay's own coordinates of a point on the screen.
+constexpr ScreenPoint toOverlay(ScreenPoint screen, ScreenPoint origin) {
+    return {screen.x - origin.x, screen.y - origin.y};
+}
 
 } // namespace tovrel

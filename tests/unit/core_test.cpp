@@ -136,5 +136,30 @@ TEST(StrokeEngine, OutOfMemoryLosesNoMoreThanTheHistory) {
             ASSERT_NO_FATAL_FAILURE(drawAndTakeBack(seed, 150, k));
 }
 
+// On a monitor left of, above or right of the primary, the cursor's screen position is turned into
+// the overlay's own: a rectangle and a pen stroke land where they would at the screen's origin.
+TEST(StrokeEngine, DrawsUnderTheCursorOnEveryMonitor) {
+    Canvas atOrigin;
+    for (ScreenPoint origin : {ScreenPoint{0, 0}, {-1920, 0}, {-1280, -1024}, {2304, -768}}) {
+        SCOPED_TRACE(testing::Message() << "monitor at " << origin.x << "," << origin.y);
+        RasterPlatform platform;
+        RasterSurface canvas(platform, kW, kH), window(platform, kW, kH);
+        DrawingSettings settings;
+        DragState drag;
+        StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH, origin});
+        for (auto [tool, from, to] :
+             {std::tuple{ToolRectangle, ScreenPoint{10, 20}, ScreenPoint{50, 60}},
+              {ToolPen, {30, 30}, {90, 42}}}) {
+            settings.tool = tool;
+            platform.cursor = {origin.x + from.x, origin.y + from.y};
+            engine.onLeftButtonDown();
+            platform.cursor = {origin.x + to.x, origin.y + to.y};
+            engine.onMouseMove(MK_LBUTTON_FLAG, std::uint16_t(to.x), std::uint16_t(to.y));
+        }
+        if (atOrigin.empty()) atOrigin = canvas.pixels;
+        EXPECT_TRUE(canvas.pixels == atOrigin && canvas.pixels != Canvas(kW * kH));
+    }
+}
+
 } // namespace
 } // namespace tovrel
