@@ -40,5 +40,6 @@ void showAboutBox(HWND owner) {
     // The link control's class is registered by Common Controls 6 on request.
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_LINK_CLASS};
     InitCommonControlsEx(&controls);
+    InModalLoop modal;
     DialogBoxParamW(g_instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, aboutProc, 0);
 }

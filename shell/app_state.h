@@ -15,6 +15,16 @@ extern HINSTANCE g_instance;
 extern HWND g_mainWindow;
 extern tovrel::DrawingSettings g_settings;
 extern tovrel::DragState g_drag;
+// How many menus, dialogs and message boxes of the program are open now.
+extern int g_modalLoops;
+
+// Counts a modal loop for as long as it runs.
+struct InModalLoop {
+    InModalLoop() { ++g_modalLoops; }
+    ~InModalLoop() { --g_modalLoops; }
+    InModalLoop(const InModalLoop&) = delete;
+    InModalLoop& operator=(const InModalLoop&) = delete;
+};
 
 // Owns a menu handle; destroying a menu destroys its submenus too.
 class UniqueMenu {

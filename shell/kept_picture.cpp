@@ -8,11 +8,13 @@ namespace {
 
 unsigned char* g_png = nullptr;
 std::size_t g_size = 0;
+POINT g_origin = {};
 
 } // namespace
 
-void keepPicture(const std::uint32_t* pixels, int width, int height) {
+void keepPicture(const std::uint32_t* pixels, int width, int height, POINT origin) {
     forgetKeptPicture();
+    g_origin = origin;
     MemoryStream png;
     if (!encodePng(pixels, width, height, &png)) return;
     // In one block of its exact size: the stream's chunks would hold up to one more chunk.
@@ -23,6 +25,10 @@ void keepPicture(const std::uint32_t* pixels, int width, int height) {
 
 bool pictureKept() {
     return g_png != nullptr;
+}
+
+POINT keptPictureOrigin() {
+    return g_origin;
 }
 
 bool bringBackPicture(PixelsFor& into) {

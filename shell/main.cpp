@@ -1,5 +1,6 @@
 // Entry point and the hidden main window that owns the tray icon.
 #include "app_state.h"
+#include "draw_key.h"
 #include "save.h"
 #include "tray.h"
 
@@ -13,7 +14,7 @@ const UINT g_taskbarCreated = RegisterWindowMessageW(L"TaskbarCreated");
 
 void onCreate(HWND window) {
     buildTrayMenu();
-    addTrayIcon(window);
+    initTrayIcon(window, registerDrawKey(window));
 }
 
 void onTrayNotify(HWND window, LPARAM event) {
@@ -25,6 +26,9 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: onCreate(window); break;
     case WM_DESTROY: endProgram(); break;
     case WM_TRAYNOTIFY: onTrayNotify(window, lParam); break;
+    case WM_HOTKEY:
+        if (wParam == kDrawKeyId) onDrawKey();
+        break;
     case WM_TIMER:
         if (wParam == kTrayRetryTimer) retryTrayIcon(window);
         break;
@@ -66,6 +70,7 @@ int runProgram(HINSTANCE instance) {
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
+    unregisterDrawKey(g_mainWindow);
     return 0;
 }
 

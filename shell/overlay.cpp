@@ -4,6 +4,7 @@
 #include "clipboard.h"
 #include "gdi_surface.h"
 #include "kept_picture.h"
+#include "monitor.h"
 #include "overlay_menu.h"
 #include "resource_ids.h"
 #include "save.h"
@@ -19,18 +20,24 @@ struct ScreenSize {
     int height;
 };
 
-// The device contexts, bitmap and drawing state of one open overlay, at the size the screen had
-// when it opened; its window is created by openOverlay and destroyed by closeOverlay.
+// The device contexts, bitmap and drawing state of one open overlay, over the rectangle its
+// monitor had when it opened; its window is created by openOverlay and destroyed by closeOverlay.
 class OverlaySession {
   public:
-    OverlaySession(HWND window, HDC screen, ScreenSize size)
-        : window_(window), size_(size), windowDc_(GetDC(window)),
-          canvasDc_(CreateCompatibleDC(screen)),
-          canvasBitmap_(createPixelBitmap(screen, size.width, size.height, bits_)),
+    OverlaySession(HWND window, HDC screen, RECT place)
+        : window_(window), origin_{place.left, place.top}, size_{place.right - place.left,
+                                                                 place.bottom - place.top},
+          windowDc_(GetDC(window)), canvasDc_(CreateCompatibleDC(screen)),
+          canvasBitmap_(createPixelBitmap(screen, size_.width, size_.height, bits_)),
           originalBitmap_(SelectObject(canvasDc_, canvasBitmap_)), canvas_(canvasDc_, bits_),
-          windowSurface_(windowDc_),
-          engine_(g_settings, g_drag,
-                  {platform_, canvas_, windowSurface_, size.width, size.height}) {
+          windowSurface_(windowDc_), engine_(g_settings, g_drag,
+                                             {platform_,
+                                              canvas_,
+                                              windowSurface_,
+                                              size_.width,
+                                              size_.height,
+                                              {origin_.x, origin_.y},
+                                              dpiOf(window)}) {
         // With the default opaque mode, R2_NOT would invert a dashed pen's gaps too.
         SetBkMode(canvasDc_, TRANSPARENT);
     }
@@ -56,16 +63,18 @@ class OverlaySession {
     void broughtBack() { broughtBack_ = true; }
     bool showsDrawing() { return broughtBack_ || engine_.showsStrokes(); }
     // Hands the Canvas's bitmap, whose pixels stay valid until it is deleted, to the caller.
-    HBITMAP takeCanvas(const std::uint32_t*& pixels, ScreenSize& size) {
+    HBITMAP takeCanvas(const std::uint32_t*& pixels, ScreenSize& size, POINT& origin) {
         SelectObject(canvasDc_, originalBitmap_);
         pixels = bits_;
         size = size_;
+        origin = origin_;
         return std::exchange(canvasBitmap_, nullptr);
     }
 
     // CAPTUREBLT takes in layered windows too: translucent ones, many tooltips and pop-ups.
     void capture(HDC screen) {
-        BitBlt(canvasDc_, 0, 0, size_.width, size_.height, screen, 0, 0, SRCCOPY | CAPTUREBLT);
+        BitBlt(canvasDc_, 0, 0, size_.width, size_.height, screen, origin_.x, origin_.y,
+               SRCCOPY | CAPTUREBLT);
     }
 
     // The Canvas holds exactly what the window shows, including parts a dialog covers now or
@@ -79,6 +88,7 @@ class OverlaySession {
 
   private:
     HWND window_;
+    POINT origin_;
     ScreenSize size_;
     std::uint32_t* bits_ = nullptr;
     HDC windowDc_;
@@ -101,9 +111,9 @@ void bringToFront(HWND window) {
     SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
 }
 
-void onInitDialog(HWND window, LPARAM size) {
-    const auto* screen = reinterpret_cast<const ScreenSize*>(size);
-    MoveWindow(window, 0, 0, screen->width, screen->height, TRUE);
+void onInitDialog(HWND window, LPARAM place) {
+    const RECT& r = *reinterpret_cast<const RECT*>(place);
+    MoveWindow(window, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
 // The picture is copied after the erase BeginPaint asks for, so the dialog's
@@ -133,6 +143,7 @@ void onLeftButtonUp(WPARAM keyFlags, LPARAM position) {
 // Owned by the overlay, a box is above it by the window manager's own rules, and the overlay
 // takes no input until it closes.
 void showFailure(HWND overlay, const wchar_t* text) {
+    InModalLoop modal;
     MessageBoxW(overlay, text, L"提示信息", MB_OK | MB_TOPMOST);
 }
 
@@ -198,22 +209,24 @@ void discardOverlay(bool keep) {
     if (!g_overlay) return;
     HWND window = g_overlay->window();
     ScreenSize size = {};
+    POINT origin = {};
     const std::uint32_t* pixels = nullptr;
     HBITMAP picture =
-        keep && g_overlay->showsDrawing() ? g_overlay->takeCanvas(pixels, size) : nullptr;
+        keep && g_overlay->showsDrawing() ? g_overlay->takeCanvas(pixels, size, origin) : nullptr;
     // Released first, so messages sent while the window goes find no overlay.
     g_overlay.reset();
     DestroyWindow(window);
     // Compressed once the window has gone: the desktop is back at once.
-    if (picture) keepPicture(pixels, size.width, size.height), DeleteObject(picture);
+    if (picture) keepPicture(pixels, size.width, size.height, origin), DeleteObject(picture);
 }
 
-// Creates the hidden overlay and its Canvas; false, with no overlay, when there is no memory.
-bool createOverlay(HDC screen, ScreenSize size) {
+// Creates the hidden overlay over place and its Canvas; false, with no overlay, when there is no
+// memory.
+bool createOverlay(HDC screen, RECT place) {
     HWND window = CreateDialogParamW(g_instance, MAKEINTRESOURCEW(IDD_OVERLAY), g_mainWindow,
-                                     overlayProc, reinterpret_cast<LPARAM>(&size));
+                                     overlayProc, reinterpret_cast<LPARAM>(&place));
     if (!window) return false;
-    g_overlay.emplace(window, screen, size);
+    g_overlay.emplace(window, screen, place);
     if (g_overlay->ready()) return true;
     discardOverlay(false);
     return false;
@@ -221,26 +234,30 @@ bool createOverlay(HDC screen, ScreenSize size) {
 
 void showOverlay() {
     ShowWindow(g_overlay->window(), SW_SHOW);
-    SetWindowPos(g_overlay->window(), HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    bringToFront(g_overlay->window());
+}
+
+// Freezes what place shows after waiting ms; with an overlay open, brings it to the front.
+void freeze(RECT place, DWORD ms) {
+    if (g_overlay) return bringToFront(g_overlay->window());
+    HDC screen = GetDC(nullptr);
+    if (createOverlay(screen, place)) {
+        if (ms) Sleep(ms);
+        g_overlay->capture(screen);
+    }
+    ReleaseDC(nullptr, screen);
+    if (g_overlay) showOverlay();
 }
 
 } // namespace
 
 void openOverlay() {
-    if (g_overlay) {
-        bringToFront(g_overlay->window());
-        return;
-    }
-    // Read afresh: the screen may have changed since the program started.
-    const ScreenSize size = {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    HDC screen = GetDC(nullptr);
-    if (createOverlay(screen, size)) {
-        // Half a second for the tray menu to vanish from the screen before it is copied.
-        Sleep(500);
-        g_overlay->capture(screen);
-    }
-    ReleaseDC(nullptr, screen);
-    if (g_overlay) showOverlay();
+    // Half a second for the tray menu to vanish from the screen before it is copied.
+    freeze(primaryMonitor(), 500);
+}
+
+void openOverlayUnderCursor() {
+    freeze(monitorUnderCursor(), 0);
 }
 
 void bringBackOverlay() {
@@ -248,7 +265,8 @@ void bringBackOverlay() {
     struct IntoNewOverlay : PixelsFor {
         std::uint32_t* operator()(int width, int height) override {
             HDC screen = GetDC(nullptr);
-            const bool created = createOverlay(screen, {width, height});
+            const bool created =
+                createOverlay(screen, monitorFor(keptPictureOrigin(), width, height));
             ReleaseDC(nullptr, screen);
             return created ? g_overlay->pixels() : nullptr;
         }

@@ -3,12 +3,16 @@
 
 #include <windows.h>
 
-// Freezes the screen into a new overlay; with one already open, brings it to the front.
+// Freezes the primary monitor into a new overlay, half a second after the tray menu has closed;
+// with one already open, brings it to the front.
 void openOverlay();
+// Freezes the monitor under the cursor into a new overlay at once, in the same way.
+void openOverlayUnderCursor();
 // Discards the open overlay; does nothing when none is open. Its picture is kept for
 // bringBackOverlay if anything was drawn on it, in place of any picture kept before.
 void closeOverlay();
-// Opens the overlay again on the picture kept, at once and at its own size; does nothing while an
+// Opens the overlay again on the picture kept, at once and at its own size, on the monitor it was
+// frozen on if that is still there, else at the primary's top-left corner; does nothing while an
 // overlay is open or nothing is kept.
 void bringBackOverlay();
 // Discards any overlay without keeping its picture, and forgets the picture kept.

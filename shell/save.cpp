@@ -1,5 +1,6 @@
 #include "save.h"
 
+#include "app_state.h"
 #include "bmp_writer.h"
 #include "file_io.h"
 #include "memory_stream.h"
@@ -53,6 +54,7 @@ const wchar_t* askSavePath(HWND owner, bool& failed) {
     // Windows holds open for as long as the program runs: a USB stick could not be ejected.
     g_saveDialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOCHANGEDIR;
     failed = false;
+    InModalLoop modal;
     if (GetSaveFileNameW(&g_saveDialog)) return g_fileName;
     failed = CommDlgExtendedError() != 0; // a cancel is not a failure
     return nullptr;

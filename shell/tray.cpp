@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include <cwchar>
+#include <utility>
 
 using namespace tovrel;
 
@@ -17,10 +18,22 @@ namespace {
 NOTIFYICONDATAW g_trayIcon;
 UniqueMenu g_trayMenu;
 int g_addRetries = 0;
+bool g_tellKeyTaken = false;
+
+// Said once, when the icon it comes from is first there.
+void tellIfKeyTaken() {
+    if (!std::exchange(g_tellKeyTaken, false)) return;
+    NOTIFYICONDATAW balloon = g_trayIcon;
+    balloon.uFlags = NIF_INFO;
+    wcscpy_s(balloon.szInfo, L"快捷键 Win+Shift+D 已被其他程序占用，请从托盘菜单开始画图。");
+    wcscpy_s(balloon.szInfoTitle, L"Tovrel");
+    balloon.dwInfoFlags = NIIF_WARNING;
+    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
 
 } // namespace
 
-void addTrayIcon(HWND mainWindow) {
+void initTrayIcon(HWND mainWindow, bool drawKeyHeld) {
     g_trayIcon = {};
     g_trayIcon.cbSize = sizeof(g_trayIcon);
     g_trayIcon.hWnd = mainWindow;
@@ -28,11 +41,18 @@ void addTrayIcon(HWND mainWindow) {
     g_trayIcon.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     g_trayIcon.uCallbackMessage = WM_TRAYNOTIFY;
     g_trayIcon.hIcon = LoadIconW(g_instance, MAKEINTRESOURCEW(IDI_TRAY));
-    wcscpy_s(g_trayIcon.szTip, L"Tovrel");
+    wcscpy_s(g_trayIcon.szTip, drawKeyHeld ? L"Tovrel — Win+Shift+D 画图" : L"Tovrel");
+    g_tellKeyTaken = !drawKeyHeld;
+    addTrayIcon(mainWindow);
+}
+
+void addTrayIcon(HWND mainWindow) {
     // An Explorer still busy starting at logon lets the add time out; without an icon nothing
     // could reach the program, so it is tried again until it lands.
     g_addRetries = 0;
-    if (!Shell_NotifyIconW(NIM_ADD, &g_trayIcon))
+    if (Shell_NotifyIconW(NIM_ADD, &g_trayIcon))
+        tellIfKeyTaken();
+    else
         SetTimer(mainWindow, kTrayRetryTimer, 2000, nullptr);
 }
 
@@ -40,6 +60,7 @@ void retryTrayIcon(HWND mainWindow) {
     // An add that timed out may have landed after all.
     const bool landed =
         Shell_NotifyIconW(NIM_MODIFY, &g_trayIcon) || Shell_NotifyIconW(NIM_ADD, &g_trayIcon);
+    if (landed) tellIfKeyTaken();
     if (landed || ++g_addRetries == 60) KillTimer(mainWindow, kTrayRetryTimer);
 }
 

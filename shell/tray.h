@@ -6,6 +6,9 @@
 inline constexpr UINT WM_TRAYNOTIFY = WM_USER + 100;
 inline constexpr UINT_PTR kTrayRetryTimer = 1;
 
+// Fills in the icon, whose tooltip tells whether Win+Shift+D is the program's, and adds it; when
+// another program holds the key, a balloon from the icon says so once it is there.
+void initTrayIcon(HWND mainWindow, bool drawKeyHeld);
 // Adds the icon; while that fails, kTrayRetryTimer calls for retryTrayIcon every 2 s, for
 // about 2 minutes.
 void addTrayIcon(HWND mainWindow);

@@ -154,6 +154,11 @@ inline void chord(WORD held, WORD pressed) {
     keyEvent(held, 0), key(pressed), keyEvent(held, KEYEVENTF_KEYUP);
 }
 
+// Win+Shift+D, which the system hands to whoever registered it.
+inline void drawKey() {
+    keyEvent(VK_LWIN, 0), chord(VK_SHIFT, 'D'), keyEvent(VK_LWIN, KEYEVENTF_KEYUP);
+}
+
 inline void typeText(const std::wstring& text) { // whatever the keyboard layout
     for (wchar_t ch : text)
         for (DWORD up : {DWORD(0), DWORD(KEYEVENTF_KEYUP)}) {
@@ -265,6 +270,25 @@ inline bool chooseFromOverlay(int item, int submenu = -1) {
 
 inline bool closes(HWND window, DWORD ms = 10000) {
     return waitUntil([window] { return !IsWindow(window); }, ms);
+}
+
+// A tooltip or balloon with this text shows (the taskbar's, for the tray icon).
+inline bool tipShown(const std::wstring& text, DWORD ms = 5000) {
+    return waitUntil(
+        [&] {
+            const std::vector<HWND> tips = shownWindows(L"tooltips_class32");
+            return std::any_of(tips.begin(), tips.end(),
+                               [&](HWND tip) { return windowText(tip) == text; });
+        },
+        ms);
+}
+
+// The mouse comes to rest over the program's tray icon, the last in the taskbar.
+inline void pointAtTrayIcon() {
+    RECT bar = {};
+    GetWindowRect(FindWindowW(L"Shell_TrayWnd", nullptr), &bar);
+    settleMouseAt({bar.right - 10, bar.top - 100});
+    settleMouseAt({bar.right - 10, (bar.top + bar.bottom) / 2});
 }
 
 // Tray icons are known by window and uID; modifying nothing succeeds only while one exists.

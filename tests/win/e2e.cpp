@@ -9,8 +9,29 @@ using namespace driver;
 
 namespace {
 
-// The tray icon and menu, the About box without and with an overlay, and the ways out.
+// Win+Shift+D held by another program when Tovrel starts: it stays with that program, a balloon
+// from the icon says so, the tooltip does not claim the key, and the tray still opens overlays.
+void drawKeyTaken() {
+    REQUIRE(RegisterHotKey(nullptr, 1, MOD_WIN | MOD_SHIFT | MOD_NOREPEAT, 'D'));
+    Program tovrel;
+    CHECK(tipShown(L"快捷键 Win+Shift+D 已被其他程序占用，请从托盘菜单开始画图。"), "no balloon");
+    pointAtTrayIcon();
+    CHECK(tipShown(L"Tovrel"), "the tooltip claims the key");
+    drawKey();
+    MSG hotkey;
+    CHECK(waitUntil(
+              [&] { return PeekMessageW(&hotkey, nullptr, WM_HOTKEY, WM_HOTKEY, PM_REMOVE); }) &&
+              !tovrel.overlay(),
+          "the key went to Tovrel");
+    CHECK(tovrel.openWith(kRectangle) && chooseFromTray(tovrel.main, kExit) &&
+          tovrel.exitCode() == 0);
+    UnregisterHotKey(nullptr, 1);
+}
+
+// The tray icon and menu, Win+Shift+D, the About box without and with an overlay, and the ways
+// out.
 void desk() {
+    drawKeyTaken();
     Program tovrel;
     const HWND main = tovrel.main;
     RECT r;
@@ -18,6 +39,10 @@ void desk() {
             (style(main, GWL_EXSTYLE) & WS_EX_TOOLWINDOW) && trayIcon(NIM_MODIFY, main));
     PostMessageW(main, kTrayNotify, 0, WM_LBUTTONDOWN);
     CHECK(!waitUntil(menuOpen, 800), "a left click opened the menu");
+
+    pointAtTrayIcon();
+    CHECK(tipShown(L"Tovrel — Win+Shift+D 画图"), "the tooltip does not name the key");
+
     // The icon comes back when the taskbar is made anew, as after Explorer restarts, even when
     // adding it fails at first: here an icon of that name is in the way until just after.
     CHECK(trayIcon(NIM_DELETE, main) && !trayIcon(NIM_MODIFY, main) && trayIcon(NIM_ADD, main));
@@ -52,25 +77,44 @@ void desk() {
     CHECK(closes(about), "the close command left the box open");
 
     // Over an overlay the box comes in front, and the overlay takes no input until it closes;
-    // then Esc reaches the overlay again.
-    REQUIRE(tovrel.openWith(kRectangle));
-    const HWND overlay = tovrel.overlay();
+    // then Esc reaches the overlay again. The overlay comes from Win+Shift+D, at once, with no
+    // wait for a menu to go; over the box the key does nothing.
+    const ULONGLONG pressed = GetTickCount64();
+    drawKey();
+    const HWND overlay = tovrel.waitForOverlay();
+    REQUIRE(overlay && GetTickCount64() - pressed < 500, "the key was slow");
     REQUIRE(openAbout() && !IsWindowEnabled(overlay));
+    drawKey();
+    CHECK(!closes(overlay, 1000), "the key acted over the About box");
     key(VK_RETURN);
     CHECK(closes(about) && activeAgain(overlay));
     CHECK(!(style(main, GWL_EXSTYLE) & WS_EX_TOPMOST), "the main window became topmost");
     key(VK_ESCAPE);
     CHECK(closes(overlay), "Esc after the About box");
-    // Closed with nothing drawn, it keeps nothing for the tray's undo to open. One closed with a
-    // stroke is kept compressed, without a GDI object.
+    // Closed with nothing drawn, it keeps nothing for the tray's undo to open.
     const DWORD nothingKept = usage(tovrel.process()).first;
     CHECK(chooseFromTray(main, kUndo) && !waitUntil([&] { return tovrel.overlay(); }, 1500),
           "the tray's undo opened an overlay with nothing kept");
-    REQUIRE(tovrel.openWith(kRectangle));
-    drag({100, 100}, {300, 200});
-    key(VK_ESCAPE);
+    // With no tool chosen, the key chose the pen. Pressed again it closes the overlay as Esc does:
+    // a picture with a stroke is kept, compressed, without a GDI object. Over a menu it does
+    // nothing.
+    Picture expected;
+    expected.copyScreen();
+    drawKey();
+    REQUIRE(tovrel.waitForOverlay());
+    drag({300, 200}, {300, 400});
+    draw(expected, PS_SOLID, 3, 0, R2_COPYPEN,
+         [](HDC dc) { MoveToEx(dc, 300, 200, nullptr), LineTo(dc, 300, 402); });
+    CHECK_SCREEN(expected, "the pen, with no tool chosen");
+    drawKey();
     CHECK(tovrel.overlayCloses() && usage(tovrel.process()).first == nothingKept,
           "the picture kept holds GDI objects");
+    PostMessageW(main, kTrayNotify, 0, WM_RBUTTONDOWN);
+    REQUIRE(waitUntil(menuOpen));
+    drawKey();
+    CHECK(!waitUntil([&] { return tovrel.overlay(); }, 1000), "the key acted over a menu");
+    CHECK(chooseMenuItem(kUndo) && tovrel.waitForOverlay(), "the key's close kept nothing");
+    CHECK_SCREEN(expected, "brought back after the key");
     PostMessageW(main, WM_CLOSE, 0, 0);
     CHECK(tovrel.exitCode() == 0, "after WM_CLOSE");
 }
@@ -276,6 +320,8 @@ void save() {
     // A cancel says nothing. Meanwhile the overlay takes no input and stays behind the dialog.
     HWND dialog = tovrel.openSaveDialog();
     REQUIRE(dialog && inFront(dialog) && !IsWindowEnabled(overlay));
+    drawKey();
+    CHECK(!closes(overlay, 1000), "the key acted over the save dialog");
     key(VK_ESCAPE);
     CHECK(closes(dialog) && !failureShown(L"保存失败", 1500) && activeAgain(overlay));
     CHECK(!(style(tovrel.main, GWL_EXSTYLE) & WS_EX_TOPMOST), "the main window became topmost");
