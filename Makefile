@@ -34,7 +34,7 @@ run: mingw
 
 bench: native mingw
 	build/native/bench/stroke_bench
-	scripts/with-wine sh -c "for b in gdi_bench save_bench png_bench; do scripts/wine-run build/mingw/bench/\$$b.exe || exit; done"
+	scripts/with-wine sh -c "for b in gdi_bench save_bench png_bench draw_key_bench; do scripts/wine-run build/mingw/bench/\$$b.exe || exit; done"
 
 soak: mingw
 	scripts/with-wine ctest --preset mingw -L soak --verbose
