@@ -18,6 +18,11 @@ struct ScreenPoint {
     int y = 0;
 };
 
+// Pixels left..right-1 by top..bottom-1.
+struct PixelRect {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
 // One device context: the Canvas or the overlay window's DC.
 class Surface {
   public:
@@ -30,6 +35,12 @@ class Surface {
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
     // Copies the width x height pixels at (x, y) of source to (x, y) of this surface (SRCCOPY).
     virtual void BitBlt(int x, int y, int width, int height, Surface& source) = 0;
+    virtual ColorRef SetTextColor(ColorRef colour) = 0;
+    // With DT_NOPREFIX | DT_NOCLIP: text in the selected font and the text colour, on a
+    // transparent background, its first line's top-left corner at rect's, a line for each CR LF.
+    // With calculate (DT_CALCRECT), nothing is drawn and rect's right and bottom are set to the
+    // text's extent.
+    virtual void DrawTextW(const char16_t* text, int length, PixelRect& rect, bool calculate) = 0;
     // The pixels, a 32-bit word each in rows top-down, with all drawing so far in them: the
     // Canvas's, as a 32-bit DIB section holds them. Null for the window.
     virtual std::uint32_t* Bits() = 0;
@@ -40,6 +51,8 @@ class DrawingPlatform {
   public:
     virtual ~DrawingPlatform() = default;
     virtual GdiObject CreatePen(int style, int width, ColorRef colour) = 0;
+    // The text tool's font, of this height in pixels (the characters', as a negative height asks).
+    virtual GdiObject CreateFontW(int height) = 0;
     virtual GdiObject GetStockObject(int object) = 0;
     virtual bool DeleteObject(GdiObject object) = 0;
     virtual ScreenPoint GetCursorPos() = 0;

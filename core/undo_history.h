@@ -1,16 +1,13 @@
 // Takes back and puts back whole strokes on the Canvas.
 #pragma once
 
+#include "surface.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
 namespace tovrel {
-
-// Pixels left..right-1 by top..bottom-1.
-struct PixelRect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-};
 
 // Where the history's memory comes from: the C library's, or a test's that runs out on purpose.
 // reallocate(nullptr, bytes) allocates.

@@ -48,6 +48,18 @@ void GdiSurface::BitBlt(int x, int y, int width, int height, tovrel::Surface& so
     ::BitBlt(dc_, x, y, width, height, static_cast<GdiSurface&>(source).dc_, x, y, SRCCOPY);
 }
 
+tovrel::ColorRef GdiSurface::SetTextColor(tovrel::ColorRef colour) {
+    return ::SetTextColor(dc_, colour);
+}
+
+void GdiSurface::DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
+                          bool calculate) {
+    RECT r = {rect.left, rect.top, rect.right, rect.bottom};
+    ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(text), length, &r,
+                DT_NOPREFIX | DT_NOCLIP | (calculate ? DT_CALCRECT : 0));
+    rect = {r.left, r.top, r.right, r.bottom};
+}
+
 // GDI may still hold drawing calls in its batch; the pixels show them only once it is flushed.
 std::uint32_t* GdiSurface::Bits() {
     if (bits_) GdiFlush();
@@ -56,6 +68,11 @@ std::uint32_t* GdiSurface::Bits() {
 
 GdiObject GdiPlatform::CreatePen(int style, int width, tovrel::ColorRef colour) {
     return ::CreatePen(style, width, colour);
+}
+
+GdiObject GdiPlatform::CreateFontW(int height) {
+    return ::CreateFontW(-height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                         CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
 }
 
 GdiObject GdiPlatform::GetStockObject(int object) {

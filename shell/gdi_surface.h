@@ -23,6 +23,9 @@ class GdiSurface final : public tovrel::Surface {
     void Rectangle(int left, int top, int right, int bottom) override;
     void Ellipse(int left, int top, int right, int bottom) override;
     void BitBlt(int x, int y, int width, int height, tovrel::Surface& source) override;
+    tovrel::ColorRef SetTextColor(tovrel::ColorRef colour) override;
+    void DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
+                  bool calculate) override;
     std::uint32_t* Bits() override;
 
   private:
@@ -33,6 +36,7 @@ class GdiSurface final : public tovrel::Surface {
 class GdiPlatform final : public tovrel::DrawingPlatform {
   public:
     tovrel::GdiObject CreatePen(int style, int width, tovrel::ColorRef colour) override;
+    tovrel::GdiObject CreateFontW(int height) override;
     tovrel::GdiObject GetStockObject(int object) override;
     bool DeleteObject(tovrel::GdiObject object) override;
     tovrel::ScreenPoint GetCursorPos() override;

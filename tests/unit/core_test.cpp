@@ -1,6 +1,7 @@
 // The stroke engine over random drags, against the software raster.
 #include "raster_surface.h"
 #include "stroke_engine.h"
+#include "typed_text.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,36 @@ TEST(StrokeEngine, DrawsUnderTheCursorOnEveryMonitor) {
         }
         if (atOrigin.empty()) atOrigin = canvas.pixels;
         EXPECT_TRUE(canvas.pixels == atOrigin && canvas.pixels != Canvas(kW * kH));
+    }
+}
+
+// Typing adds and takes away at the end: Enter is a line break, Backspace takes the last character,
+// a surrogate pair or a line break as one; other control characters are not text.
+TEST(TypedText, BackspaceTakesWholeCharactersAndJoinsLines) {
+    const struct {
+        std::u16string typed, text;
+        int lines;
+        bool lastShown; // whether the last unit changed what is shown
+    } rows[] = {
+        {u"ab\r", u"ab\r\n", 2, true},
+        {u"ab\rc\b\b", u"ab", 1, true},
+        {u"\b\bx", u"x", 1, true},
+        {u"a\U0001F600", u"a\U0001F600", 1, true},
+        {u"a\U0001F600\b", u"a", 1, true},
+        {u"\xD83D", u"\xD83D", 1, false}, // half a pair shows nothing new
+        {u"z\x1A\x03\x1B\t", u"z", 1, false},
+        {u"\r\r\b", u"\r\n", 2, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "row " << &row - rows);
+        TypedText text;
+        bool shown = false;
+        for (char16_t unit : row.typed)
+            shown = text.type(unit);
+        EXPECT_TRUE(text.text() == row.text && text.length() == row.text.size());
+        EXPECT_EQ(text.lines(), row.lines);
+        EXPECT_EQ(shown, row.lastShown);
+        EXPECT_TRUE(std::u16string(text.lastLine()) == row.text.substr(row.text.rfind(u'\n') + 1));
     }
 }
 

@@ -3,7 +3,10 @@
 // Rectangle and Ellipse stay inside left..right-1 and top..bottom-1, a pen of width w covers
 // w x w pixels around each point of its path, and dashes only at width 1. R2_NOT inverts;
 // other modes paint the pen's colour. Brushes never fill. One primitive touches a pixel once,
-// so drawing it twice under R2_NOT restores the picture.
+// so drawing it twice under R2_NOT restores the picture. Text is a cell per character (a pair of
+// surrogates is one), of half the font's height across below U+0080 and the whole height above,
+// with a pattern of its own in each, blended half and half with the picture as smoothed text is:
+// drawn twice in a place, it shows.
 #pragma once
 
 #include "surface.h"
@@ -16,7 +19,7 @@
 namespace tovrel::test {
 
 struct RasterObject {
-    int style = PenStyleSolid, width = 1;
+    int style = PenStyleSolid, width = 1; // a font's width is its height
     ColorRef colour = 0;
     bool deleted = false, shared = false;
     int selected = 0; // by how many surfaces now
@@ -26,6 +29,9 @@ class RasterPlatform : public DrawingPlatform {
   public:
     GdiObject CreatePen(int style, int width, ColorRef colour) override {
         return &pens.emplace_back(RasterObject{style, std::max(width, 1), colour});
+    }
+    GdiObject CreateFontW(int height) override {
+        return &pens.emplace_back(RasterObject{kFont, height, 0});
     }
     GdiObject GetStockObject(int) override { return &hollowBrush; }
     ScreenPoint GetCursorPos() override { return cursor; }
@@ -38,10 +44,13 @@ class RasterPlatform : public DrawingPlatform {
         return std::count_if(pens.begin(), pens.end(), [](auto& p) { return !p.deleted; });
     }
 
+    static constexpr int kFont = -1; // the style that marks a font
+
     ScreenPoint cursor;
     int misuses = 0; // deleting what is selected, shared or gone, or selecting what is gone
     RasterObject hollowBrush{0, 1, 0, false, true}, initialBrush = hollowBrush,
-                                                    initialPen = hollowBrush;
+                                                    initialPen = hollowBrush,
+                                                    initialFont{kFont, 16, 0, false, true};
     std::deque<RasterObject> pens;
 };
 
@@ -50,15 +59,17 @@ class RasterSurface : public Surface {
     RasterSurface(RasterPlatform& platform, int w, int h)
         : width(w), height(h), pixels(std::size_t(w) * h), platform_(platform),
           touched_(pixels.size()) {
-        ++pen_->selected, ++brush_->selected;
+        ++pen_->selected, ++brush_->selected, ++font_->selected;
     }
-    ~RasterSurface() override { --pen_->selected, --brush_->selected; }
+    ~RasterSurface() override { --pen_->selected, --brush_->selected, --font_->selected; }
 
     GdiObject SelectObject(GdiObject object) override {
         auto* o = static_cast<RasterObject*>(object);
         if (o->deleted) return ++platform_.misuses, nullptr;
-        RasterObject*& slot =
-            o == &platform_.hollowBrush || o == &platform_.initialBrush ? brush_ : pen_;
+        RasterObject*& slot = o == &platform_.hollowBrush || o == &platform_.initialBrush ? brush_
+                              : o->style == RasterPlatform::kFont || o == &platform_.initialFont
+                                  ? font_
+                                  : pen_;
         return --slot->selected, ++o->selected, std::exchange(slot, o);
     }
     int SetROP2(int mode) override { return std::exchange(mix_, mode); }
@@ -83,6 +94,29 @@ class RasterSurface : public Surface {
              ++row)
             std::copy_n(&from.pixels[std::size_t(row) * from.width + left], right - left,
                         &pixels[std::size_t(row) * width + left]);
+    }
+
+    ColorRef SetTextColor(ColorRef colour) override { return std::exchange(textColour_, colour); }
+    void DrawTextW(const char16_t* text, int length, PixelRect& rect, bool calculate) override {
+        const int h = font_->width;
+        int x = rect.left, y = rect.top, widest = 0;
+        for (int i = 0; i < length; ++i) {
+            if (text[i] == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
+                x = rect.left, y += h, ++i;
+                continue;
+            }
+            const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length;
+            const int across = text[i] < 0x80 ? h / 2 : h;
+            for (int py = std::max(y, 0); py < std::min(y + h, height) && !calculate; ++py)
+                for (int px = std::max(x, 0); px < std::min(x + across, width); ++px)
+                    if ((px * 7 + py * 3 + text[i]) % 5 == 0) {
+                        ColorRef& p = pixels[std::size_t(py) * width + px];
+                        p = ((p & 0xFEFEFE) >> 1) + ((textColour_ & 0xFEFEFE) >> 1);
+                    }
+            x += across, i += pair;
+            widest = std::max(widest, x - rect.left);
+        }
+        if (calculate) rect.right = rect.left + widest, rect.bottom = y + h;
     }
 
     std::uint32_t* Bits() override { return pixels.data(); }
@@ -126,6 +160,8 @@ class RasterSurface : public Surface {
     RasterPlatform& platform_;
     RasterObject* pen_ = &platform_.initialPen;
     RasterObject* brush_ = &platform_.initialBrush;
+    RasterObject* font_ = &platform_.initialFont;
+    ColorRef textColour_ = 0;
     int mix_ = MIX_COPYPEN;
     ScreenPoint at_;
     std::vector<unsigned> touched_; // == generation_ where the present primitive has been
