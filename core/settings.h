@@ -16,6 +16,7 @@ enum ToolCode : std::int32_t {
     ToolPen = 6,
     ToolLine = 7,
     ToolArrow = 8,
+    ToolText = 10,
 };
 
 inline constexpr std::int32_t PenStyleSolid = 0;

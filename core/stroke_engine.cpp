@@ -27,10 +27,11 @@ StrokeEngine::Bounds& StrokeEngine::Bounds::add(int x, int y) {
 }
 
 void StrokeEngine::onLeftButtonDown() {
-    history_.endStroke(s_.canvas.Bits());
+    endStroke();
     const ScreenPoint cursor = cursorInOverlay();
     const Point16 p = toPoint16(cursor.x, cursor.y);
     drag_.start = drag_.lastFreehand = drag_.lastRubber = p;
+    if (settings_.tool == ToolText) startText(p);
 }
 
 void StrokeEngine::onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX,
@@ -128,15 +129,82 @@ void StrokeEngine::arrowStep(Point16 p) {
     drag_.lastRubber = p;
 }
 
+void StrokeEngine::endStroke() {
+    finishText();
+    history_.endStroke(s_.canvas.Bits());
+}
+
+// The characters' height, 24 pixels or 36 after the thick line, at 96 dots per inch.
+void StrokeEngine::startText(Point16 at) {
+    const int height = ((settings_.penWidth == 2 ? 36 : 24) * s_.dpi + 48) / 96;
+    text_.emplace();
+    text_->at = at;
+    text_->colour = settings_.penColour;
+    text_->font = s_.platform.CreateFontW(height);
+    const PixelRect line = textBox(u" ", 1, false);
+    text_->lineHeight = line.bottom - line.top;
+}
+
+PixelRect StrokeEngine::textBox(const char16_t* text, std::size_t length, bool draw) {
+    GdiObject oldFont = s_.canvas.SelectObject(text_->font);
+    const ColorRef oldColour = s_.canvas.SetTextColor(text_->colour);
+    PixelRect box = {text_->at.x, text_->at.y, text_->at.x, text_->at.y};
+    s_.canvas.DrawTextW(text, int(length), box, !draw);
+    s_.canvas.SetTextColor(oldColour);
+    s_.canvas.SelectObject(oldFont);
+    return box;
+}
+
+// Each character draws the whole text again over the picture as it was before the text: smoothed
+// text drawn over itself would grow bolder. Glyphs may reach a little beyond the box the platform
+// measures, hence the margin.
+void StrokeEngine::onChar(char16_t unit) {
+    if (!text_ || !text_->typed.type(unit)) return;
+    const PixelRect box = textBox(text_->typed.text(), text_->typed.length(), false);
+    const int margin = text_->lineHeight / 2;
+    const PixelRect now = {box.left - margin, box.top - margin, box.right + margin,
+                           box.bottom + margin};
+    const PixelRect& was = text_->shown;
+    const PixelRect area =
+        clipped(was.left == was.right
+                    ? now
+                    : PixelRect{std::min(was.left, now.left), std::min(was.top, now.top),
+                                std::max(was.right, now.right), std::max(was.bottom, now.bottom)});
+    std::uint32_t* canvas = s_.canvas.Bits();
+    history_.keep(canvas, area);
+    history_.restore(canvas, was);
+    textBox(text_->typed.text(), text_->typed.length(), true);
+    copyToWindow(area);
+    text_->shown = now;
+}
+
+void StrokeEngine::finishText() {
+    if (!text_) return;
+    s_.platform.DeleteObject(text_->font);
+    text_.reset();
+}
+
+StrokeEngine::Caret StrokeEngine::caret() {
+    if (!text_) return {};
+    const char16_t* line = text_->typed.lastLine();
+    const std::size_t length = text_->typed.text() + text_->typed.length() - line;
+    const PixelRect box = textBox(line, length, false);
+    return {{box.right, text_->at.y + (text_->typed.lines() - 1) * text_->lineHeight},
+            text_->lineHeight};
+}
+
 ScreenPoint StrokeEngine::cursorInOverlay() {
     return toOverlay(s_.platform.GetCursorPos(), s_.origin);
 }
 
+PixelRect StrokeEngine::clipped(PixelRect a) const {
+    return {std::max(a.left, 0), std::max(a.top, 0), std::min(a.right, s_.width),
+            std::min(a.bottom, s_.height)};
+}
+
 PixelRect StrokeEngine::changing(Bounds shapes) {
-    const PixelRect area = {std::max(shapes.left - kPenReach, 0),
-                            std::max(shapes.top - kPenReach, 0),
-                            std::min(shapes.right + kPenReach + 1, s_.width),
-                            std::min(shapes.bottom + kPenReach + 1, s_.height)};
+    const PixelRect area = clipped({shapes.left - kPenReach, shapes.top - kPenReach,
+                                    shapes.right + kPenReach + 1, shapes.bottom + kPenReach + 1});
     history_.keep(s_.canvas.Bits(), area);
     return area;
 }
@@ -148,6 +216,7 @@ void StrokeEngine::copyToWindow(PixelRect area) {
 }
 
 bool StrokeEngine::replay(bool back) {
+    finishText();
     PixelRect changed;
     std::uint32_t* canvas = s_.canvas.Bits();
     const bool done = back ? history_.undo(canvas, changed) : history_.redo(canvas, changed);

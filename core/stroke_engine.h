@@ -3,7 +3,10 @@
 #pragma once
 
 #include "surface.h"
+#include "typed_text.h"
 #include "undo_history.h"
+
+#include <optional>
 
 namespace tovrel {
 
@@ -14,11 +17,12 @@ class StrokeEngine {
                  Allocator allocator = kCLibrary)
         : settings_(settings), drag_(drag), s_(surfaces),
           history_(surfaces.width, surfaces.height, historyCapacity, allocator) {}
-    ~StrokeEngine() { releasePen(); }
+    ~StrokeEngine() { finishText(), releasePen(); }
     StrokeEngine(const StrokeEngine&) = delete;
     StrokeEngine& operator=(const StrokeEngine&) = delete;
 
     // A press ends the stroke before it: a stroke is all that is drawn from one press to the next.
+    // With the text tool it starts a text there.
     void onLeftButtonDown();
     void onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX, std::uint16_t clientY);
     void onLeftButtonUp() {}
@@ -31,9 +35,24 @@ class StrokeEngine {
     std::size_t historyBytes() const { return history_.bytes(); }
     // Ends the stroke in progress; whether the Canvas shows any stroke now.
     bool showsStrokes() {
-        history_.endStroke(s_.canvas.Bits());
+        endStroke();
         return history_.showsStrokes();
     }
+
+    // Whether a text is open: characters typed go into it, drawn on the Canvas as the platform
+    // draws the whole text over the picture as it was before it.
+    bool typing() const { return text_.has_value(); }
+    // A character message's UTF-16 unit, for the open text.
+    void onChar(char16_t unit);
+    // Closes the text; it stays on the Canvas as part of the stroke, which the next press or undo
+    // ends.
+    void finishText();
+    // Where the open text's next character goes, and the height of its line.
+    struct Caret {
+        ScreenPoint at;
+        int height;
+    };
+    Caret caret();
 
     // Puts the surfaces' own pens back and deletes the freehand pen, which
     // otherwise stays selected between pen steps. Call before the surfaces go.
@@ -52,6 +71,11 @@ class StrokeEngine {
     // What a step may change, on the screen, kept for undo before the step draws.
     PixelRect changing(Bounds shapes);
     void copyToWindow(PixelRect area);
+    PixelRect clipped(PixelRect area) const;
+    void endStroke();
+    void startText(Point16 at);
+    // Measures the text, in the open text's font and colour at its place, or draws it.
+    PixelRect textBox(const char16_t* text, std::size_t length, bool draw);
     // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
     ScreenPoint cursorInOverlay();
     bool replay(bool back);
@@ -64,6 +88,15 @@ class StrokeEngine {
     DragState& drag_;
     OverlaySurfaces s_;
     UndoHistory history_;
+    struct Text {
+        Point16 at; // the first line's top-left corner
+        ColorRef colour;
+        GdiObject font;
+        int lineHeight;
+        PixelRect shown; // what its last drawing may have changed
+        TypedText typed;
+    };
+    std::optional<Text> text_;
     GdiObject freehandPen_ = nullptr;
     GdiObject canvasOriginalPen_ = nullptr;
     GdiObject windowOriginalPen_ = nullptr;

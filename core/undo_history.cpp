@@ -32,9 +32,13 @@ UndoHistory::~UndoHistory() {
     alloc_.release(steps_);
 }
 
+PixelRect UndoHistory::clipped(PixelRect a) const {
+    return {std::max(a.left, 0), std::max(a.top, 0), std::min(a.right, width_),
+            std::min(a.bottom, height_)};
+}
+
 void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
-    a = {std::max(a.left, 0), std::max(a.top, 0), std::min(a.right, width_),
-         std::min(a.bottom, height_)};
+    a = clipped(a);
     if (a.left >= a.right || a.top >= a.bottom || lost_) return;
     // Made with the first stroke, so that a history that could not get it tries again.
     if (!slotOfTile_) {
@@ -62,6 +66,27 @@ void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
                 std::memcpy(slot + (y - y0) * kTile, canvas + std::size_t(y) * width_ + x0,
                             sizeof(std::uint32_t) * (x1 - x0));
         }
+}
+
+bool UndoHistory::restore(std::uint32_t* canvas, PixelRect a) const {
+    a = clipped(a);
+    if (a.left >= a.right || a.top >= a.bottom) return true;
+    if (lost_ || !slotOfTile_) return false;
+    for (int pass = 0; pass < 2; ++pass) // whether all is kept, then the copy
+        for (int ty = a.top / kTile; ty <= (a.bottom - 1) / kTile; ++ty)
+            for (int tx = a.left / kTile; tx <= (a.right - 1) / kTile; ++tx) {
+                const int slot = slotOfTile_[ty * tilesAcross_ + tx];
+                if (slot < 0) return false;
+                const int x0 = std::max(a.left, tx * kTile),
+                          x1 = std::min(a.right, tx * kTile + kTile);
+                for (int y = std::max(a.top, ty * kTile);
+                     pass && y < std::min(a.bottom, ty * kTile + kTile); ++y)
+                    std::memcpy(canvas + std::size_t(y) * width_ + x0,
+                                kept_ + (std::size_t(slot) * kTile + y - ty * kTile) * kTile + x0 -
+                                    tx * kTile,
+                                sizeof(std::uint32_t) * (x1 - x0));
+            }
+    return true;
 }
 
 // Runs of the pixels that differ from what was kept, with their XOR.

@@ -39,6 +39,9 @@ class UndoHistory {
     // Keeps what area (clipped to the Canvas) holds where this stroke has not drawn yet; call
     // before drawing there.
     void keep(const std::uint32_t* canvas, PixelRect area);
+    // Puts back what area (clipped to the Canvas) held before this stroke drew there; false, with
+    // nothing put back, unless all of it was kept.
+    bool restore(std::uint32_t* canvas, PixelRect area) const;
     // Ends the stroke in progress. One that changed pixels becomes the latest step, and what
     // was undone can no longer be redone.
     void endStroke(const std::uint32_t* canvas);
@@ -65,6 +68,7 @@ class UndoHistory {
     // Applies the step's XORs; true, with changed set to where.
     bool apply(const Step& step, std::uint32_t* canvas, PixelRect& changed) const;
     bool record(const std::uint32_t* canvas, Step& step);
+    PixelRect clipped(PixelRect area) const;
     void forgetKept();
     void dropOldest();
     void dropAll();

@@ -10,6 +10,8 @@
 #include "save.h"
 #include "stroke_engine.h"
 
+#include <imm.h>
+
 #include <optional>
 #include <utility>
 
@@ -131,8 +133,37 @@ void onMouseMove(WPARAM keyFlags, LPARAM position) {
                                         HIWORD(position));
 }
 
-void onLeftButtonDown() {
-    if (g_overlay) g_overlay->engine().onLeftButtonDown();
+// The caret shows where the open text's next character goes. The system inverts it onto the
+// window alone, never the Canvas; a copy from the Canvas while it shows would leave half of it
+// there, so it goes before the engine draws and comes back after.
+template <typename Change> void changeText(HWND window, Change change) {
+    DestroyCaret();
+    change(g_overlay->engine());
+    if (!g_overlay->engine().typing()) return;
+    const tovrel::StrokeEngine::Caret caret = g_overlay->engine().caret();
+    CreateCaret(window, nullptr, 2, caret.height);
+    SetCaretPos(caret.at.x, caret.at.y);
+    ShowCaret(window);
+    // The input method composes Chinese beside the text.
+    if (HIMC context = ImmGetContext(window)) {
+        COMPOSITIONFORM form = {CFS_POINT, {caret.at.x, caret.at.y}, {}};
+        ImmSetCompositionWindow(context, &form);
+        ImmReleaseContext(window, context);
+    }
+}
+
+void finishText(HWND window) {
+    changeText(window, [](tovrel::StrokeEngine& engine) { engine.finishText(); });
+}
+
+void onChar(HWND window, WPARAM unit) {
+    if (g_overlay && g_overlay->engine().typing())
+        changeText(window, [&](tovrel::StrokeEngine& engine) { engine.onChar(char16_t(unit)); });
+}
+
+void onLeftButtonDown(HWND window) {
+    if (g_overlay)
+        changeText(window, [](tovrel::StrokeEngine& engine) { engine.onLeftButtonDown(); });
 }
 
 void onLeftButtonUp(WPARAM keyFlags, LPARAM position) {
@@ -165,9 +196,13 @@ void copyDrawing(HWND window) {
     if (!g_overlay->copyToClipboard()) showFailure(window, L"复制失败");
 }
 
+// Esc first finishes an open text; Ctrl+Z, Ctrl+Y and Ctrl+C finish it too.
 void onKeyDown(HWND window, WPARAM key) {
+    if (LOWORD(key) == VK_ESCAPE && g_overlay && g_overlay->engine().typing())
+        return finishText(window);
     if (LOWORD(key) == VK_ESCAPE) return closeOverlay();
     if (!g_overlay || GetKeyState(VK_CONTROL) >= 0) return;
+    if (LOWORD(key) == 'Z' || LOWORD(key) == 'Y' || LOWORD(key) == 'C') finishText(window);
     // Mid-drag the rubber band needs the Canvas as it left it.
     const bool dragging = GetKeyState(VK_LBUTTON) < 0;
     tovrel::StrokeEngine& engine = g_overlay->engine();
@@ -183,6 +218,7 @@ void onKeyDown(HWND window, WPARAM key) {
 }
 
 void onRightButtonDown(HWND window) {
+    if (g_overlay) finishText(window);
     switch (showOverlayMenu(window)) {
     case tovrel::Request::CloseOverlay: closeOverlay(); break;
     case tovrel::Request::Save: saveDrawing(window); break;
@@ -195,7 +231,8 @@ INT_PTR CALLBACK overlayProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_INITDIALOG: onInitDialog(window, lParam); break;
     case WM_PAINT: onPaint(window); break;
     case WM_KEYDOWN: onKeyDown(window, wParam); break;
-    case WM_LBUTTONDOWN: onLeftButtonDown(); break;
+    case WM_CHAR: onChar(window, wParam); break;
+    case WM_LBUTTONDOWN: onLeftButtonDown(window); break;
     case WM_MOUSEMOVE: onMouseMove(wParam, lParam); break;
     case WM_LBUTTONUP: onLeftButtonUp(wParam, lParam); break;
     case WM_RBUTTONDOWN: onRightButtonDown(window); break;
