@@ -125,13 +125,18 @@ inline void send(INPUT input) {
     SendInput(1, &input, sizeof(input));
 }
 
+// Anywhere on the virtual screen, whichever monitor shows it: without VIRTUALDESK, absolute
+// positions span the primary monitor only.
 inline void mouse(POINT at, DWORD buttons = 0) {
-    const LONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    const LONG left = GetSystemMetrics(SM_XVIRTUALSCREEN),
+               top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const LONG width = GetSystemMetrics(SM_CXVIRTUALSCREEN),
+               height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
     INPUT input = {INPUT_MOUSE, {}}; // rounded up, so that it lands on this very pixel
-    input.mi = {(at.x * 65536 + width - 1) / width,
-                (at.y * 65536 + height - 1) / height,
+    input.mi = {((at.x - left) * 65536 + width - 1) / width,
+                ((at.y - top) * 65536 + height - 1) / height,
                 0,
-                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons,
+                MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK | buttons,
                 0,
                 0};
     send(input);
