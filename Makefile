@@ -19,14 +19,14 @@ mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw
 
-# The Wine prefix is made (once) while the builds and the native unit tests, plain and sanitized,
-# run; interrupted, this waits for it to stop.
+# The Wine prefixes are made (once) while the builds and the native unit tests, plain and
+# sanitized, run; interrupted, this waits for them to stop.
 test: bootstrap
-	@scripts/with-wine true & prefix=$$!; \
-		trap 'kill $$prefix 2>/dev/null; wait $$prefix; exit 130' INT TERM; \
+	@scripts/with-wine true & desk=$$!; scripts/with-wine --monitors true & monitors=$$!; \
+		trap 'kill $$desk $$monitors 2>/dev/null; wait $$desk $$monitors; exit 130' INT TERM; \
 		$(MAKE) --no-print-directory native sanitize mingw && ctest --preset native && \
 			ctest --preset sanitize; passed=$$?; \
-		wait $$prefix && [ $$passed -eq 0 ]
+		wait $$desk && wait $$monitors && [ $$passed -eq 0 ]
 	scripts/with-wine ctest --preset mingw -LE soak
 
 run: mingw
