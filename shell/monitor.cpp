@@ -28,9 +28,10 @@ RECT monitorFor(POINT origin, int width, int height) {
 }
 
 int dpiOf(HWND window) {
-    // Looked up rather than imported: systems before Windows 10 do not have it.
+    // Looked up rather than imported: systems before Windows 10 do not have it. Looked up each
+    // time, as a local static would bring in the C++ runtime's guard for it.
     using DpiForWindow = UINT(WINAPI*)(HWND);
-    static const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
+    const auto dpiForWindow = reinterpret_cast<DpiForWindow>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     const UINT dpi = dpiForWindow ? dpiForWindow(window) : 0;
     return dpi ? int(dpi) : 96;
