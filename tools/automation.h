@@ -257,16 +257,17 @@ inline bool chooseFromTray(HWND main, int item, int submenu = -1) {
     return chooseMenuItem(item, submenu);
 }
 
-// Right-clicks the overlay somewhere new each time (a second click nearby would be a
-// double-click); the menu that opens, or null.
-inline HWND openOverlayMenu() {
+// Right-clicks the overlay whose top-left corner is at origin somewhere new each time (a second
+// click nearby would be a double-click); the menu that opens, or null.
+inline HWND openOverlayMenu(POINT origin = {}) {
     static int opened = 0;
-    click({600 + 24 * (opened % 10), 60 + 24 * (opened++ % 7)}, MOUSEEVENTF_RIGHTDOWN);
+    click({origin.x + 600 + 24 * (opened % 10), origin.y + 60 + 24 * (opened++ % 7)},
+          MOUSEEVENTF_RIGHTDOWN);
     return waitUntil(menuOpen) ? shownWindows(L"#32768")[0] : nullptr;
 }
 
-inline bool chooseFromOverlay(int item, int submenu = -1) {
-    return openOverlayMenu() && chooseMenuItem(item, submenu);
+inline bool chooseFromOverlay(int item, int submenu = -1, POINT origin = {}) {
+    return openOverlayMenu(origin) && chooseMenuItem(item, submenu);
 }
 
 // ---- Watching the program from outside: its windows, its tray icon, what it put on the
@@ -479,7 +480,9 @@ class Program {
     // Chooses 保存 from the overlay menu: the save dialog once it has the keyboard, or null.
     HWND openSaveDialog() const {
         HWND dialog = nullptr;
-        return chooseFromOverlay(kSave) && waitUntil([&] {
+        RECT at = {};
+        GetWindowRect(overlay(), &at);
+        return chooseFromOverlay(kSave, -1, {at.left, at.top}) && waitUntil([&] {
                    return (dialog = dialogOf(id(), true)) && GetForegroundWindow() == dialog &&
                           GetDlgItem(dialog, kFileTypes);
                })

@@ -91,14 +91,20 @@ inline std::string difference(const Picture& actual, const Picture& expected) {
 
 // Drawing reaches the screen a little after the input: checks the screen once it shows the
 // picture, or at the end of the wait.
-inline bool screenShows(const Picture& expected, const char* what, int line, std::string detail) {
+inline bool screenShows(const Picture& expected, const char* what, int line, std::string detail,
+                        POINT at = {}) {
     std::string d;
     Picture shot(expected.width, expected.height);
-    waitUntil([&] { return (d = difference(shot.copyScreen(), expected)).empty(); }, 3000);
+    waitUntil([&] { return (d = difference(shot.copyScreen(at.x, at.y), expected)).empty(); },
+              3000);
     return check(d.empty(), what, line, d + " " + detail);
 }
 #define CHECK_SCREEN(expected, ...)                                                                \
     driver::screenShows(expected, "the screen shows " #expected, __LINE__, std::string(__VA_ARGS__))
+// The same from the screen's point at on, as on a monitor other than the primary.
+#define CHECK_SCREEN_AT(expected, at, ...)                                                         \
+    driver::screenShows(expected, "the screen shows " #expected, __LINE__,                         \
+                        std::string(__VA_ARGS__), at)
 
 // Topmost static windows of this program: white on the left half and dark on the right as the
 // screen to freeze, or a square over part of it. Static controls are transparent to

@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run
+// Usage: wintests desk|drawing|save|units|run|monitors
 #include "driver.h"
 
 #include <cstdlib>
@@ -432,6 +432,65 @@ void save() {
           r.bottom == 768);
 }
 
+// Two monitors side by side, as `with-wine --monitors` gives them: the primary, and a smaller one
+// right of it with a white square on it. A tool from the tray freezes the primary, wherever the
+// cursor is; Win+Shift+D the monitor under the cursor, its overlay covering just that monitor with
+// its picture. On the second, a rectangle lands under the cursor, the save and the copy are that
+// monitor's picture at its size, and Esc and then the tray's 撤销 bring the picture back there.
+void monitors() {
+    const RECT primary = {0, 0, 1280, 800}, second = {1280, 0, 2304, 768};
+    const POINT there = {1280, 0};
+    REQUIRE(GetSystemMetrics(SM_CMONITORS) == 2);
+    HWND square = showRect({1400, 100, 1800, 500}, SS_WHITERECT);
+    Picture expected(1024, 768), first(1280, 800);
+    REQUIRE(waitUntil([&] { return expected.copyScreen(1280, 0).at(300, 300) == 0xFFFFFF; }));
+    Program tovrel(testFolder(L"monitors").c_str());
+    auto covers = [&](RECT monitor) {
+        RECT r = {};
+        const HWND overlay = tovrel.waitForOverlay();
+        return overlay && GetWindowRect(overlay, &r) && EqualRect(&r, &monitor);
+    };
+    settleMouseAt({1800, 600});
+    CHECK(chooseFromTray(tovrel.main, kRectangle) && covers(primary), "the tray's overlay");
+    key(VK_ESCAPE);
+    REQUIRE(tovrel.overlayCloses());
+
+    drawKey();
+    CHECK(covers(second), "the key's overlay on the second monitor");
+    CHECK_SCREEN_AT(expected, there, "frozen");
+    drag({1350, 300}, {1650, 650}); // across the square's edge
+    draw(expected, PS_SOLID, 1, 0, R2_NOT, [](HDC dc) { Rectangle(dc, 70, 300, 370, 650); });
+    CHECK_SCREEN_AT(expected, there, "a rectangle on the second monitor");
+    const std::wstring file = testFolder(L"monitors") + L"second.bmp";
+    DeleteFileW(file.c_str());
+    HWND dialog = tovrel.openSaveDialog();
+    REQUIRE(dialog);
+    nameFile(dialog, file), key(VK_RETURN);
+    Picture saved(1024, 768), copied(1024, 768);
+    CHECK(waitUntil([&] { return loadBmp(saved, readFile(file)); }) &&
+              difference(saved, expected).empty(),
+          "the file");
+    REQUIRE(activeAgain(tovrel.overlay()));
+    chord(VK_CONTROL, 'C');
+    CHECK(waitUntil([&] { return loadBmp(copied, clipboardDib(), true); }) &&
+              difference(copied, expected).empty(),
+          "the copy");
+    key(VK_ESCAPE);
+    REQUIRE(tovrel.overlayCloses());
+    DestroyWindow(square); // what comes back is the picture kept, not the screen
+    CHECK(chooseFromTray(tovrel.main, kUndo) && covers(second), "brought back elsewhere");
+    CHECK_SCREEN_AT(expected, there, "brought back");
+    key(VK_ESCAPE);
+    REQUIRE(tovrel.overlayCloses());
+
+    settleMouseAt({600, 400});
+    first.copyScreen(); // with the tray icon's window at the top left
+    drawKey();
+    CHECK(covers(primary), "the key's overlay on the primary");
+    CHECK_SCREEN(first, "frozen on the primary");
+    CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0);
+}
+
 // `make run`'s Tovrel, found running on Wine's desktop, whose taskbar (with the tray icon) must
 // lie along the bottom of the 1152x720 X screen that the run test gives it. Win+Shift+D pressed
 // at the X display, once a click has given Wine's desktop window the focus, opens an overlay and
@@ -465,11 +524,12 @@ void run() {
 void units(); // units.cpp
 
 int main(int argc, char** argv) {
-    const std::map<std::string, void (*)()> scenarios = {
-        {"desk", desk}, {"drawing", drawing}, {"save", save}, {"units", units}, {"run", run}};
+    const std::map<std::string, void (*)()> scenarios = {{"desk", desk}, {"drawing", drawing},
+                                                         {"save", save}, {"units", units},
+                                                         {"run", run},   {"monitors", monitors}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run"), 2;
+        return std::puts("usage: wintests desk|drawing|save|units|run|monitors"), 2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
