@@ -37,12 +37,17 @@ PixelRect applyMosaic(std::uint32_t* pixels, int width, int height, PixelRect r,
     const PixelRect a = {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
                          std::min(r.bottom, height)};
     if (a.left >= a.right || a.top >= a.bottom) return {};
+    // The low and high channels share a word, in 16-bit lanes that 256 pixels cannot overflow.
     std::uint64_t sum[3] = {};
     for (int y = a.top; y < a.bottom; ++y) {
         const std::uint32_t* row = pixels + std::size_t(y) * width;
-        for (int x = a.left; x < a.right; ++x)
-            for (int c = 0; c < 3; ++c)
-                sum[c] += row[x] >> 8 * c & 0xFF;
+        for (int x = a.left; x < a.right;) {
+            const int end = std::min(x + 256, a.right);
+            std::uint32_t outer = 0, middle = 0;
+            for (; x < end; ++x)
+                outer += row[x] & 0xFF00FF, middle += row[x] >> 8 & 0xFF;
+            sum[0] += outer & 0xFFFF, sum[1] += middle, sum[2] += outer >> 16;
+        }
     }
     const std::uint64_t count = std::uint64_t(a.right - a.left) * (a.bottom - a.top);
     int mean[3];

@@ -76,21 +76,28 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
         for (int y = y0; y < std::min(y0 + kTile, height_); ++y) {
             const std::uint32_t* before = kept_ + (std::size_t(slot) * kTile + (y - y0)) * kTile;
             const std::uint32_t* now = canvas + std::size_t(y) * width_ + x0;
-            for (int x = 0; x < across;) {
+            // Most rows of a stroke's tiles changed wholly or not at all: counted in one pass,
+            // they need no search for runs.
+            int differing = 0;
+            for (int x = 0; x < across; ++x)
+                differing += before[x] != now[x];
+            for (int x = 0; differing > 0 && x < across;) {
                 if (before[x] == now[x]) {
                     ++x;
                     continue;
                 }
-                int end = x;
+                int end = differing == across ? across : x;
                 while (end < across && before[end] != now[end])
                     ++end;
                 if (!reserve(alloc_, step.runs, capacity, step.words + 2 + (end - x))) return false;
-                step.runs[step.words++] = std::uint32_t(std::size_t(y) * width_ + x0 + x);
-                step.runs[step.words++] = std::uint32_t(end - x);
+                std::uint32_t* out = step.runs + step.words;
+                *out++ = std::uint32_t(std::size_t(y) * width_ + x0 + x);
+                *out++ = std::uint32_t(end - x);
                 b = {std::min(b.left, x0 + x), std::min(b.top, y), std::max(b.right, x0 + end),
                      std::max(b.bottom, y + 1)};
+                step.words += 2 + (end - x);
                 for (; x < end; ++x)
-                    step.runs[step.words++] = before[x] ^ now[x];
+                    *out++ = before[x] ^ now[x];
             }
         }
     }
