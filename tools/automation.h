@@ -222,6 +222,7 @@ enum Item {
     kPen,
     kLine,
     kArrow,
+    kMosaic,
     kWidthMenu,
     kColourMenu,
     kAbout,
