@@ -109,8 +109,11 @@ void undoAgainstFrameCopy(benchmark::State& state) {
 // rectangle, 1 the whole picture.
 void mosaicAgainstFrameCopy(benchmark::State& state) {
     Screen screen;
+    RasterSurface picture{screen.platform, kWidth, kHeight};
+    picture.pixels = screen.canvas.pixels;
     const bool whole = state.range(0) == 1;
-    const std::vector<tovrel::ColorRef> picture = screen.canvas.pixels;
+    const tovrel::PixelRect r =
+        whole ? tovrel::PixelRect{0, 0, kWidth, kHeight} : tovrel::PixelRect{1500, 900, 1800, 1100};
     std::optional<tovrel::StrokeEngine> engine;
     screen.settings.tool = tovrel::ToolMosaic;
     screen.againstFrameCopy(
@@ -121,15 +124,14 @@ void mosaicAgainstFrameCopy(benchmark::State& state) {
         },
         [&] {
             engine.reset();
-            screen.canvas.pixels = screen.window.pixels = picture;
+            for (RasterSurface* surface : {&screen.canvas, &screen.window})
+                surface->BitBlt(r.left, r.top, r.right - r.left, r.bottom - r.top, picture);
             engine.emplace(screen.settings, screen.drag,
                            tovrel::OverlaySurfaces{screen.platform, screen.canvas, screen.window,
                                                    kWidth, kHeight});
-            screen.platform.cursor =
-                whole ? tovrel::ScreenPoint{0, 0} : tovrel::ScreenPoint{1500, 900};
+            screen.platform.cursor = {r.left, r.top};
             engine->onLeftButtonDown();
-            engine->onMouseMove(tovrel::MK_LBUTTON_FLAG, whole ? kWidth : 1800,
-                                whole ? kHeight : 1100);
+            engine->onMouseMove(tovrel::MK_LBUTTON_FLAG, r.right, r.bottom);
         });
 }
 
