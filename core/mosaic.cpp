@@ -16,13 +16,21 @@ std::uint64_t mix(std::uint64_t z) {
     return z ^ (z >> 31);
 }
 
-// Never from the picture: a block's shade says nothing about what it covers.
-int noise(PixelRect r, int column, int row) {
-    std::uint64_t h = 0;
-    for (int v : {r.left, r.top, r.right, r.bottom, column, row})
-        h = mix(h ^ std::uint32_t(v));
-    return int(h % (2 * kNoise + 1)) - kNoise;
-}
+// A block's shade comes from r and the block's place alone, never from the picture.
+class Noise {
+  public:
+    explicit Noise(PixelRect r) {
+        for (int v : {r.left, r.top, r.right, r.bottom})
+            seed_ = mix(seed_ ^ std::uint32_t(v));
+    }
+    int operator()(int column, int row) const {
+        const std::uint64_t place = std::uint64_t(std::uint32_t(column)) << 32 | std::uint32_t(row);
+        return int(mix(seed_ ^ place) % (2 * kNoise + 1)) - kNoise;
+    }
+
+  private:
+    std::uint64_t seed_ = 0;
+};
 
 std::uint32_t shade(const int (&mean)[3], int d) {
     std::uint32_t colour = 0;
@@ -55,6 +63,7 @@ PixelRect applyMosaic(std::uint32_t* pixels, int width, int height, PixelRect r,
         mean[c] = int((sum[c] + count / 2) / count);
 
     // Each band of blocks: its first row block by block, the others copies of it.
+    const Noise noise(r);
     for (int top = a.top; top < a.bottom;) {
         const int row = (top - r.top) / block;
         const int bottom = std::min(r.top + (row + 1) * block, a.bottom);
@@ -62,7 +71,7 @@ PixelRect applyMosaic(std::uint32_t* pixels, int width, int height, PixelRect r,
         for (int x = a.left; x < a.right;) {
             const int column = (x - r.left) / block;
             const int end = std::min(r.left + (column + 1) * block, a.right);
-            std::fill(first + x, first + end, shade(mean, noise(r, column, row)));
+            std::fill(first + x, first + end, shade(mean, noise(column, row)));
             x = end;
         }
         for (int y = top + 1; y < bottom; ++y)
