@@ -76,18 +76,24 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
         for (int y = y0; y < std::min(y0 + kTile, height_); ++y) {
             const std::uint32_t* before = kept_ + (std::size_t(slot) * kTile + (y - y0)) * kTile;
             const std::uint32_t* now = canvas + std::size_t(y) * width_ + x0;
-            // Most rows of a stroke's tiles changed wholly or not at all: counted in one pass,
-            // they need no search for runs.
+            // Most rows of a stroke's tiles changed in one run or not at all: counted in one
+            // pass, such a run is found from its ends, with no search in between.
             int differing = 0;
             for (int x = 0; x < across; ++x)
                 differing += before[x] != now[x];
-            for (int x = 0; differing > 0 && x < across;) {
+            if (differing == 0) continue;
+            int first = 0, last = across;
+            while (before[first] == now[first])
+                ++first;
+            while (before[last - 1] == now[last - 1])
+                --last;
+            for (int x = first; x < last;) {
                 if (before[x] == now[x]) {
                     ++x;
                     continue;
                 }
-                int end = differing == across ? across : x;
-                while (end < across && before[end] != now[end])
+                int end = last - first == differing ? last : x;
+                while (end < last && before[end] != now[end])
                     ++end;
                 if (!reserve(alloc_, step.runs, capacity, step.words + 2 + (end - x))) return false;
                 std::uint32_t* out = step.runs + step.words;
