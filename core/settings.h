@@ -16,6 +16,7 @@ enum ToolCode : std::int32_t {
     ToolPen = 6,
     ToolLine = 7,
     ToolArrow = 8,
+    ToolMosaic = 9,
     ToolText = 10,
 };
 
@@ -74,6 +75,7 @@ inline constexpr MenuCommand kToolItems[] = {
     {u"钢笔", 1006, 11006, Effect::SetTool, ToolPen},
     {u"线条", 1007, 11007, Effect::SetTool, ToolLine},
     {u"箭头", 1008, 11008, Effect::SetTool, ToolArrow},
+    {u"马赛克", 1009, 11009, Effect::SetTool, ToolMosaic},
 };
 
 inline constexpr MenuCommand kUndoItem = {u"撤销(&U)      ESC", 1003, 11003, Effect::Undo, 0};

@@ -1,6 +1,7 @@
 #include "stroke_engine.h"
 
 #include "arrow.h"
+#include "mosaic.h"
 
 #include <algorithm>
 
@@ -44,6 +45,7 @@ void StrokeEngine::onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX,
     case ToolRectangle:
     case ToolEllipse: shapeStep(p); break;
     case ToolArrow: arrowStep(p); break;
+    case ToolMosaic: mosaicStep(p); break;
     default: break;
     }
 }
@@ -85,29 +87,34 @@ void StrokeEngine::lineStep(Point16 p) {
     drag_.lastRubber = p;
 }
 
+template <typename Draw> void StrokeEngine::invert(int style, int width, Draw draw) {
+    GdiObject brush = s_.platform.GetStockObject(NULL_BRUSH_OBJECT);
+    GdiObject pen = s_.platform.CreatePen(style, width, settings_.penColour);
+    GdiObject oldPen = s_.canvas.SelectObject(pen);
+    GdiObject oldBrush = s_.canvas.SelectObject(brush);
+    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
+    draw(s_.canvas);
+    s_.canvas.SetROP2(oldMode);
+    s_.canvas.SelectObject(oldPen);
+    s_.canvas.SelectObject(oldBrush);
+    s_.platform.DeleteObject(pen);
+}
+
 void StrokeEngine::shapeStep(Point16 p) {
     const Point16 a = drag_.start;
     const Point16 b = drag_.lastRubber;
     const PixelRect area = changing(Bounds(a).add(b.x, b.y).add(p.x, p.y));
-    GdiObject brush = s_.platform.GetStockObject(NULL_BRUSH_OBJECT);
-    GdiObject pen =
-        s_.platform.CreatePen(settings_.penStyle, settings_.penWidth, settings_.penColour);
-    GdiObject oldPen = s_.canvas.SelectObject(pen);
-    GdiObject oldBrush = s_.canvas.SelectObject(brush);
-    const int oldMode = s_.canvas.SetROP2(MIX_NOT);
-    if (settings_.tool == ToolRectangle) {
-        s_.canvas.Rectangle(a.x, a.y, b.x, b.y);
-        s_.canvas.Rectangle(a.x, a.y, p.x, p.y);
-    } else {
-        s_.canvas.Ellipse(a.x, a.y, b.x, b.y);
-        s_.canvas.Ellipse(a.x, a.y, p.x, p.y);
-    }
-    s_.canvas.SetROP2(oldMode);
+    invert(settings_.penStyle, settings_.penWidth, [&](Surface& canvas) {
+        if (settings_.tool == ToolRectangle) {
+            canvas.Rectangle(a.x, a.y, b.x, b.y);
+            canvas.Rectangle(a.x, a.y, p.x, p.y);
+        } else {
+            canvas.Ellipse(a.x, a.y, b.x, b.y);
+            canvas.Ellipse(a.x, a.y, p.x, p.y);
+        }
+    });
     copyToWindow(area);
     drag_.lastRubber = p;
-    s_.canvas.SelectObject(oldPen);
-    s_.canvas.SelectObject(oldBrush);
-    s_.platform.DeleteObject(pen);
 }
 
 // Both arrows take their tips with the sign, so the removal pass always meets the arrow drawn
@@ -129,7 +136,35 @@ void StrokeEngine::arrowStep(Point16 p) {
     drag_.lastRubber = p;
 }
 
+// The outline is the rectangle tool's at width 1, whatever the pen.
+void StrokeEngine::mosaicStep(Point16 p) {
+    const Point16 a = drag_.start;
+    Bounds shapes = Bounds(a).add(p.x, p.y);
+    if (outlineShown_) shapes.add(outlineFrom_.x, outlineFrom_.y).add(outlineTo_.x, outlineTo_.y);
+    const PixelRect area = changing(shapes);
+    invert(PenStyleSolid, 1, [&](Surface& canvas) {
+        if (outlineShown_)
+            canvas.Rectangle(outlineFrom_.x, outlineFrom_.y, outlineTo_.x, outlineTo_.y);
+        canvas.Rectangle(a.x, a.y, p.x, p.y);
+    });
+    copyToWindow(area);
+    outlineShown_ = true, outlineFrom_ = a, outlineTo_ = drag_.lastRubber = p;
+}
+
+void StrokeEngine::finishMosaic() {
+    if (!outlineShown_) return;
+    outlineShown_ = false;
+    const Point16 a = outlineFrom_, b = outlineTo_;
+    const PixelRect area = changing(Bounds(a).add(b.x, b.y));
+    invert(PenStyleSolid, 1, [&](Surface& canvas) { canvas.Rectangle(a.x, a.y, b.x, b.y); });
+    applyMosaic(s_.canvas.Bits(), s_.width, s_.height,
+                {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+                mosaicBlock(s_.dpi));
+    copyToWindow(area);
+}
+
 void StrokeEngine::endStroke() {
+    finishMosaic();
     finishText();
     history_.endStroke(s_.canvas.Bits());
 }
@@ -216,7 +251,7 @@ void StrokeEngine::copyToWindow(PixelRect area) {
 }
 
 bool StrokeEngine::replay(bool back) {
-    finishText();
+    endStroke();
     PixelRect changed;
     std::uint32_t* canvas = s_.canvas.Bits();
     const bool done = back ? history_.undo(canvas, changed) : history_.redo(canvas, changed);

@@ -25,7 +25,8 @@ class StrokeEngine {
     // With the text tool it starts a text there.
     void onLeftButtonDown();
     void onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX, std::uint16_t clientY);
-    void onLeftButtonUp() {}
+    // The mosaic's outline goes and what it enclosed becomes the mosaic.
+    void onLeftButtonUp() { finishMosaic(); }
 
     // Takes back the latest stroke, or puts back the last one taken back, on the Canvas and the
     // window; false when there is none. Not while the left button is held: the next move would
@@ -72,17 +73,22 @@ class StrokeEngine {
     PixelRect changing(Bounds shapes);
     void copyToWindow(PixelRect area);
     PixelRect clipped(PixelRect area) const;
-    void endStroke();
     void startText(Point16 at);
     // Measures the text, in the open text's font and colour at its place, or draws it.
     PixelRect textBox(const char16_t* text, std::size_t length, bool draw);
     // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
     ScreenPoint cursorInOverlay();
     bool replay(bool back);
+    // Closes the open text; a release that never arrived (a menu took it) is made up for first.
+    void endStroke();
+    // Draws on the Canvas under R2_NOT with a pen of this style and width and the hollow brush.
+    template <typename Draw> void invert(int style, int width, Draw draw);
     void penStep();
     void lineStep(Point16 p);
     void shapeStep(Point16 p);
     void arrowStep(Point16 p);
+    void mosaicStep(Point16 p);
+    void finishMosaic();
 
     const DrawingSettings& settings_;
     DragState& drag_;
@@ -100,6 +106,9 @@ class StrokeEngine {
     GdiObject freehandPen_ = nullptr;
     GdiObject canvasOriginalPen_ = nullptr;
     GdiObject windowOriginalPen_ = nullptr;
+    // The mosaic's outline on the Canvas: a tool command may reset the drag's start meanwhile.
+    bool outlineShown_ = false;
+    Point16 outlineFrom_, outlineTo_;
 };
 
 } // namespace tovrel

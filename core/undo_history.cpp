@@ -101,21 +101,34 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
         for (int y = y0; y < std::min(y0 + kTile, height_); ++y) {
             const std::uint32_t* before = kept_ + (std::size_t(slot) * kTile + (y - y0)) * kTile;
             const std::uint32_t* now = canvas + std::size_t(y) * width_ + x0;
-            for (int x = 0; x < across;) {
+            // Most rows of a stroke's tiles changed in one run or not at all: counted in one
+            // pass, such a run is found from its ends, with no search in between.
+            int differing = 0;
+            for (int x = 0; x < across; ++x)
+                differing += before[x] != now[x];
+            if (differing == 0) continue;
+            int first = 0, last = across;
+            while (before[first] == now[first])
+                ++first;
+            while (before[last - 1] == now[last - 1])
+                --last;
+            for (int x = first; x < last;) {
                 if (before[x] == now[x]) {
                     ++x;
                     continue;
                 }
-                int end = x;
-                while (end < across && before[end] != now[end])
+                int end = last - first == differing ? last : x;
+                while (end < last && before[end] != now[end])
                     ++end;
                 if (!reserve(alloc_, step.runs, capacity, step.words + 2 + (end - x))) return false;
-                step.runs[step.words++] = std::uint32_t(std::size_t(y) * width_ + x0 + x);
-                step.runs[step.words++] = std::uint32_t(end - x);
+                std::uint32_t* out = step.runs + step.words;
+                *out++ = std::uint32_t(std::size_t(y) * width_ + x0 + x);
+                *out++ = std::uint32_t(end - x);
                 b = {std::min(b.left, x0 + x), std::min(b.top, y), std::max(b.right, x0 + end),
                      std::max(b.bottom, y + 1)};
+                step.words += 2 + (end - x);
                 for (; x < end; ++x)
-                    step.runs[step.words++] = before[x] ^ now[x];
+                    *out++ = before[x] ^ now[x];
             }
         }
     }

@@ -63,7 +63,8 @@ class OverlaySession {
 
     // A picture brought back always counts as drawn on, whatever happens to it now.
     void broughtBack() { broughtBack_ = true; }
-    bool showsDrawing() { return broughtBack_ || engine_.showsStrokes(); }
+    // Ends the stroke first in any case: a mosaic whose release never came is made before keeping.
+    bool showsDrawing() { return engine_.showsStrokes() || broughtBack_; }
     // Hands the Canvas's bitmap, whose pixels stay valid until it is deleted, to the caller.
     HBITMAP takeCanvas(const std::uint32_t*& pixels, ScreenSize& size, POINT& origin) {
         SelectObject(canvasDc_, originalBitmap_);

@@ -232,6 +232,7 @@ enum Item {
     kPen,
     kLine,
     kArrow,
+    kMosaic,
     kWidthMenu,
     kColourMenu,
     kAbout,

@@ -1,8 +1,8 @@
 // `make demo`: a scripted annotation over a test picture. Leaves in the folder given as its only
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
 // screen; undo-before.bmp and undo-after.bmp, a slip and the same place after Ctrl+Z;
-// tray-menu.bmp and overlay-menu.bmp, the two menus open; desktop.bmp, the tray menu open at the
-// icon in the corner of the desktop's taskbar.
+// tray-menu.bmp and overlay-menu.bmp, the two menus open; mosaic.bmp, a mosaic over part of the
+// drawing; desktop.bmp, the tray menu open at the icon in the corner of the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -129,6 +129,12 @@ int wmain(int argc, wchar_t** argv) {
              saveScreen(aroundMenus(), folder + L"overlay-menu.bmp"),
          "overlay menu screenshot");
     key(VK_ESCAPE, 2);
+
+    // Across the pen's stroke, two tiles and the border of two bands.
+    chooseFromOverlay(kMosaic);
+    drag({330, 430}, {702, 622}, 30);
+    Sleep(300);
+    step(saveScreen({150, 380, 950, 700}, folder + L"mosaic.bmp"), "mosaic screenshot");
 
     const std::wstring saved = folder + L"demo.bmp";
     DeleteFileW(saved.c_str());

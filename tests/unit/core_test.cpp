@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <tuple>
 
@@ -35,6 +37,58 @@ std::size_t stepBytes(const Canvas& before, const Canvas& after) {
     return alone.bytes();
 }
 
+// The picture with the rectangle from a to b inverted on it in a 1-pixel solid outline.
+Canvas outlined(RasterPlatform& platform, const Canvas& picture, Point16 a, Point16 b) {
+    RasterSurface surface(platform, kW, kH);
+    surface.pixels = picture;
+    GdiObject pen = platform.CreatePen(PenStyleSolid, 1, 0);
+    GdiObject original = surface.SelectObject(pen);
+    surface.SetROP2(MIX_NOT);
+    surface.Rectangle(a.x, a.y, b.x, b.y);
+    surface.SelectObject(original);
+    platform.DeleteObject(pen);
+    return surface.pixels;
+}
+
+// Adjacent blocks of the mosaics checked so far, and how many of them share a colour.
+long blockPairs = 0, sameColour = 0;
+
+// After a mosaic of the rectangle from a to b, with blocks of side block: nothing outside it
+// changed; inside, uniform blocks aligned to its top-left corner and cut at the edges, each the
+// average colour of what it covered (each channel rounded) plus one d in -12..12 for all three.
+void expectMosaic(const Canvas& before, const Canvas& after, Point16 a, Point16 b, int block) {
+    const int l = std::min<int>(a.x, b.x), t = std::min<int>(a.y, b.y);
+    const PixelRect in = {std::max(l, 0), std::max(t, 0), std::min<int>(std::max(a.x, b.x), kW),
+                          std::min<int>(std::max(a.y, b.y), kH)};
+    double sum[3] = {}, count = 0;
+    for (int y = in.top; y < in.bottom; ++y)
+        for (int x = in.left; x < in.right; ++x, ++count)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += before[y * kW + x] >> 8 * c & 0xFF;
+    for (int i = 0; i < kW * kH; ++i) {
+        const int x = i % kW, y = i / kW;
+        if (x < in.left || x >= in.right || y < in.top || y >= in.bottom) {
+            ASSERT_EQ(after[i], before[i]) << "changed outside the mosaic at " << x << "," << y;
+            continue;
+        }
+        const int cx = std::max(l + (x - l) / block * block, in.left),
+                  cy = std::max(t + (y - t) / block * block, in.top);
+        ASSERT_EQ(after[i], after[cy * kW + cx]) << "a block not uniform at " << x << "," << y;
+        if (x != cx || y != cy) continue;
+        bool shaded = false;
+        for (int d = -12; d <= 12 && !shaded; ++d) {
+            ColorRef shade = 0;
+            for (int c = 0; c < 3; ++c)
+                shade |= ColorRef(std::clamp(int(std::lround(sum[c] / count)) + d, 0, 255))
+                         << 8 * c;
+            shaded = after[i] == shade;
+        }
+        ASSERT_TRUE(shaded) << "a block not the average plus noise at " << x << "," << y;
+        if (cx > in.left)
+            ++blockPairs, sameColour += after[i] == after[cy * kW + std::max(cx - block, in.left)];
+    }
+}
+
 // Random drags with every tool, colour, style and width, settings changed mid-drag from the
 // overlay menu, across the edges of the screen, and undos and redos between drags. After every
 // step the window shows the Canvas exactly (each step copies only what it changed), a move
@@ -43,15 +97,20 @@ std::size_t stepBytes(const Canvas& before, const Canvas& after) {
 // has dropped the oldest strokes: the newest that fit stay. The engine tells whether any stroke
 // shows, to keep a picture thrown away. With failOn, that allocation fails:
 // the Canvas is still what the strokes drew, the history is kept or dropped whole, and the
-// strokes after are taken back as before.
+// strokes after are taken back as before. Each mosaic is checked when a release or the next
+// press or undo finishes it, on a monitor of 96, 123 or 150 dots per inch.
 void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     std::mt19937 random(seed);
     auto any = [&](int n) { return int(random() % n); };
-    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen, ToolLine, ToolArrow};
+    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen,
+                                       ToolLine,      ToolArrow,   ToolMosaic};
+    const int dpi = 96 + 27 * (seed % 3), block = int(std::lround(12 * dpi / 96.0));
     RasterPlatform platform;
     RasterSurface canvas(platform, kW, kH), window(platform, kW, kH);
+    // Half the pictures dark in one channel and bright in another, so that mosaics meet the
+    // limits of a channel.
     for (ColorRef& pixel : canvas.pixels)
-        pixel = random() & 0xFFFFFF;
+        pixel = seed % 2 ? random() & 0xFFFFFF : (random() & 0x0F0FFF) | 0xF00000;
     window.BitBlt(0, 0, kW, kH, canvas);
     DrawingSettings settings;
     DragState drag;
@@ -63,8 +122,19 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     std::size_t at = 0, floor = 0;
     allocations = 0, failAt = failOn;
     long ended = 0; // allocations when the last stroke ended
+    // The mosaic's outline shown, if any, and the Canvas when it was last finished or pressed;
+    // another tool drawing meanwhile leaves nothing to compare with.
+    std::optional<std::pair<Point16, Point16>> outline;
+    Canvas unmasked = canvas.pixels;
+    bool othersDrew = false;
+    auto mosaicFinished = [&] {
+        if (outline && !othersDrew)
+            expectMosaic(unmasked, canvas.pixels, outline->first, outline->second, block);
+        outline.reset(), unmasked = canvas.pixels, othersDrew = false;
+    };
     {
-        StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH}, cap, kFailing);
+        StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH, {}, dpi}, cap,
+                            kFailing);
         for (int step = 0; step < steps; ++step) {
             SCOPED_TRACE(testing::Message() << "seed " << seed << " step " << step
                                             << " failing allocation " << failOn);
@@ -75,6 +145,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
             if (step % 25 == 0 || what < 4) { // a press, or an undo or redo between drags only
                 const bool press = step % 25 == 0, back = what < 2;
                 const bool shows = engine.showsStrokes(); // ends the stroke, as what follows would
+                ASSERT_NO_FATAL_FAILURE(mosaicFinished());
                 if (canvas.pixels != history[at]) {
                     history.resize(++at), bytes.resize(at);
                     history.push_back(canvas.pixels);
@@ -87,7 +158,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 ASSERT_TRUE(shows == (at > 0) || (shows && failOn)) << "strokes shown: " << shows;
                 bool done = false;
                 if (press) {
-                    settings = {kTools[any(5)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
+                    settings = {kTools[any(6)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
                     engine.onLeftButtonDown();
                 } else {
                     done = back ? engine.undo() : engine.redo();
@@ -101,16 +172,30 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 if (done) at += back ? -1 : 1;
                 ASSERT_TRUE(canvas.pixels == history[at]) << "not the Canvas of that point";
                 if (!press) engine.onLeftButtonDown();
+                unmasked = canvas.pixels;
             } else if (what < 6) {
                 const MenuEntry& entry = kOverlayLayout[std::array{2, 4, 5}[any(3)]];
                 dispatchCommand(MenuKind::Overlay,
                                 entry.commands[any(int(entry.commands.size()))].overlayId, settings,
                                 drag);
+            } else if (what < 9) {
+                engine.onLeftButtonUp();
+                ASSERT_TRUE(outline || canvas.pixels == std::get<0>(before)) << "a release drew";
+                ASSERT_NO_FATAL_FAILURE(mosaicFinished());
             } else {
                 const bool held = any(8) != 0;
+                if (held && settings.tool == ToolMosaic)
+                    outline = {drag.start, {std::int16_t(x), std::int16_t(y)}};
+                else if (held && settings.tool != ToolNone)
+                    othersDrew = true;
                 engine.onMouseMove(held ? MK_LBUTTON_FLAG : 2 * any(2), std::uint16_t(x),
                                    std::uint16_t(y));
                 ASSERT_LE(platform.livePens(), 1);
+                const bool outlineAlone = held && settings.tool == ToolMosaic && !othersDrew;
+                ASSERT_TRUE(!outlineAlone ||
+                            canvas.pixels ==
+                                outlined(platform, unmasked, outline->first, outline->second))
+                    << "not the rectangle tool's outline at width 1";
                 ASSERT_TRUE(held || before == std::tuple(canvas.pixels, drag.start,
                                                          drag.lastFreehand, drag.lastRubber))
                     << "a move without the button drew";
@@ -128,6 +213,9 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
 TEST(StrokeEngine, WindowShowsTheCanvasAndUndoWalksTheHistory) {
     for (unsigned seed = 1; seed <= 40; ++seed)
         ASSERT_NO_FATAL_FAILURE(drawAndTakeBack(seed, 400, 0));
+    // d varies from block to block: neighbours share a colour about once in 25.
+    EXPECT_TRUE(blockPairs > 500 && sameColour * 10 < blockPairs)
+        << sameColour << " of " << blockPairs;
 }
 
 // Every allocation of the history fails in turn, with a cap and without.
@@ -135,6 +223,34 @@ TEST(StrokeEngine, OutOfMemoryLosesNoMoreThanTheHistory) {
     for (unsigned seed = 1; seed <= 2; ++seed)
         for (long k = 1; allocations >= k - 1; ++k) // until k is past the last allocation
             ASSERT_NO_FATAL_FAILURE(drawAndTakeBack(seed, 150, k));
+}
+
+// The mosaic says nothing of how the pixels under it lay: over the same pixels rearranged, it is
+// the same. A release that never arrived is made up for by the undo that takes the mosaic back.
+TEST(StrokeEngine, MosaicIsTheSameOverRearrangedPixels) {
+    Canvas pictures[3], mosaics[3];
+    for (int turn : {0, 1, 2}) {
+        RasterPlatform platform;
+        RasterSurface canvas(platform, kW, kH), window(platform, kW, kH);
+        std::mt19937 random(5);
+        for (ColorRef& pixel : canvas.pixels)
+            pixel = random() & 0xFFFFFF;
+        // Turned half a turn inside the rectangle (clipped: 0,10 to 70,60).
+        for (int y = 10; turn == 1 && y < 35; ++y)
+            for (int x = 0; x < 70; ++x)
+                std::swap(canvas.pixels[y * kW + x], canvas.pixels[(69 - y) * kW + 69 - x]);
+        pictures[turn] = canvas.pixels;
+        DrawingSettings settings{ToolMosaic};
+        DragState drag;
+        StrokeEngine engine(settings, drag, {platform, canvas, window, kW, kH});
+        platform.cursor = {-5, 10};
+        engine.onLeftButtonDown();
+        engine.onMouseMove(MK_LBUTTON_FLAG, 70, 60);
+        if (turn < 2) engine.onLeftButtonUp();
+        EXPECT_TRUE(turn < 2 || (engine.undo() && canvas.pixels == pictures[0] && engine.redo()));
+        mosaics[turn] = canvas.pixels;
+    }
+    EXPECT_TRUE(pictures[0] != pictures[1] && mosaics[0] == mosaics[1] && mosaics[0] == mosaics[2]);
 }
 
 // On a monitor left of, above or right of the primary, the cursor's screen position is turned into

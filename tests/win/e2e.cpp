@@ -2,6 +2,7 @@
 // Usage: wintests desk|drawing|save|units|run|monitors
 #include "driver.h"
 
+#include <cmath>
 #include <cstdlib>
 #include <map>
 
@@ -246,7 +247,7 @@ void drawing() {
     std::pair<DWORD, long> atHalf, now;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const std::string at = "cycle " + std::to_string(cycle);
-        REQUIRE(tovrel.openWith(kRectangle + cycle % 5), at);
+        REQUIRE(tovrel.openWith(kRectangle + cycle % 6), at);
         drag({100 + cycle * 37 % 500, 100 + cycle * 53 % 300}, {700, 600}, soak ? 100 : 8);
         chord(VK_CONTROL, 'Z');
         CHECK_SCREEN(desktop, at); // taken back before the overlay closes, so nothing is kept
@@ -276,6 +277,37 @@ void drawing() {
     broughtBack(desktop, "after a fresh overlay closed with a stroke");
     CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0,
           "Exit with an overlay open");
+}
+
+// What makes r on shot no mosaic over before, if anything: a change outside r, a 12x12 block
+// aligned to r's top-left corner that is not of one colour, a channel more than 12 from r's
+// average on before, or neighbouring blocks alike more often than noise makes them.
+std::string mosaicFault(const Picture& shot, const Picture& before, RECT r) {
+    double sum[3] = {};
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += before.at(x, y) >> 8 * c & 0xFF;
+    const double count = double(r.right - r.left) * (r.bottom - r.top);
+    int pairs = 0, alike = 0;
+    for (int i = 0; i < shot.width * shot.height; ++i) {
+        const int x = i % shot.width, y = i / shot.width, dx = x - r.left, dy = y - r.top;
+        const std::uint32_t c = shot.at(x, y);
+        const bool inside = PtInRect(&r, {x, y});
+        const char* fault = nullptr;
+        if (!inside && c != before.at(x, y)) fault = "changed outside";
+        if (inside && c != shot.at(x - dx % 12, y - dy % 12)) fault = "a block not of one colour";
+        for (int ch = 0; ch < 3 && inside; ++ch)
+            if (std::abs(int(c >> 8 * ch & 0xFF) - std::lround(sum[ch] / count)) > 12)
+                fault = "more than 12 from the average";
+        if (fault) return fault + (" at " + std::to_string(x) + "," + std::to_string(y));
+        for (auto [nx, ny] : {std::pair{x - 12, y}, {x, y - 12}})
+            if (inside && dx % 12 == 0 && dy % 12 == 0 && PtInRect(&r, {nx, ny}))
+                ++pairs, alike += c == shot.at(nx, ny);
+    }
+    return alike * 4 < pairs ? ""
+                             : std::to_string(alike) + " of " + std::to_string(pairs) +
+                                   " neighbouring blocks alike";
 }
 
 // Saving and copying what the overlay holds, as the screen grows and shrinks: undo and redo, the
@@ -372,6 +404,23 @@ void save() {
     draw(expected, PS_SOLID, 1, 0, R2_NOT, second);
     CHECK_SCREEN(expected, "Ctrl+Shift+Z");
     key('Z'); // the next save shows both strokes
+
+    // 马赛克 across the border of the white and the dark half, neither of which shows through.
+    // Ctrl+Z gives the pixels back and Ctrl+Y the same mosaic; the saves and the copy hold it.
+    const RECT masked = {571, 403, 741, 510}; // 14 blocks and 2 columns across, 8 and 11 rows down
+    Picture unmasked(expected.width, expected.height);
+    BitBlt(unmasked.dc(), 0, 0, expected.width, expected.height, expected.dc(), 0, 0, SRCCOPY);
+    REQUIRE(chooseFromOverlay(kMosaic));
+    drag({masked.left, masked.top}, {masked.right, masked.bottom});
+    std::string fault;
+    auto masks = [&] {
+        return (fault = mosaicFault(expected.copyScreen(), unmasked, masked)).empty();
+    };
+    CHECK(waitUntil(masks, 3000), fault);
+    chord(VK_CONTROL, 'Z');
+    CHECK_SCREEN(unmasked, "the mosaic taken back");
+    chord(VK_CONTROL, 'Y');
+    CHECK_SCREEN(expected, "the mosaic put back");
 
     // Held for a moment only, and longer than the new picture: saved, and replaced wholly.
     std::ofstream(path.c_str(), std::ios::app) << std::string(4096, 'x');
