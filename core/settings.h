@@ -76,6 +76,7 @@ inline constexpr MenuCommand kToolItems[] = {
     {u"线条", 1007, 11007, Effect::SetTool, ToolLine},
     {u"箭头", 1008, 11008, Effect::SetTool, ToolArrow},
     {u"马赛克", 1009, 11009, Effect::SetTool, ToolMosaic},
+    {u"文字", 1010, 11010, Effect::SetTool, ToolText},
 };
 
 inline constexpr MenuCommand kUndoItem = {u"撤销(&U)      ESC", 1003, 11003, Effect::Undo, 0};

@@ -233,6 +233,7 @@ enum Item {
     kLine,
     kArrow,
     kMosaic,
+    kText,
     kWidthMenu,
     kColourMenu,
     kAbout,

@@ -50,6 +50,21 @@ Canvas outlined(RasterPlatform& platform, const Canvas& picture, Point16 a, Poin
     return surface.pixels;
 }
 
+// The picture with text drawn once on it, as the text tool draws it.
+Canvas written(RasterPlatform& platform, const Canvas& picture, const TypedText& text, Point16 at,
+               int height, ColorRef colour) {
+    RasterSurface surface(platform, kW, kH);
+    surface.pixels = picture;
+    GdiObject font = platform.CreateFontW(height);
+    GdiObject original = surface.SelectObject(font);
+    surface.SetTextColor(colour);
+    PixelRect box = {at.x, at.y, at.x, at.y};
+    surface.DrawTextW(text.text(), int(text.length()), box, false);
+    surface.SelectObject(original);
+    platform.DeleteObject(font);
+    return surface.pixels;
+}
+
 // Adjacent blocks of the mosaics checked so far, and how many of them share a colour.
 long blockPairs = 0, sameColour = 0;
 
@@ -98,12 +113,15 @@ void expectMosaic(const Canvas& before, const Canvas& after, Point16 a, Point16 
 // shows, to keep a picture thrown away. With failOn, that allocation fails:
 // the Canvas is still what the strokes drew, the history is kept or dropped whole, and the
 // strokes after are taken back as before. Each mosaic is checked when a release or the next
-// press or undo finishes it, on a monitor of 96, 123 or 150 dots per inch.
+// press or undo finishes it, on a monitor of 96, 123 or 150 dots per inch. Texts are typed with
+// letters, line breaks, backspaces, surrogates and control characters: after each, the Canvas is
+// the picture as it was at the press with the whole text drawn on it once.
 void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     std::mt19937 random(seed);
     auto any = [&](int n) { return int(random() % n); };
-    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen,
-                                       ToolLine,      ToolArrow,   ToolMosaic};
+    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen, ToolLine,
+                                       ToolArrow,     ToolMosaic,  ToolText};
+    constexpr char16_t kUnits[] = {u'a', u'W', u'文', u' ', u'\r', u'\b', 0xD83D, 0xDE00, 0x1A};
     const int dpi = 96 + 27 * (seed % 3), block = int(std::lround(12 * dpi / 96.0));
     RasterPlatform platform;
     RasterSurface canvas(platform, kW, kH), window(platform, kW, kH);
@@ -127,6 +145,10 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     std::optional<std::pair<Point16, Point16>> outline;
     Canvas unmasked = canvas.pixels;
     bool othersDrew = false;
+    std::optional<TypedText> typed; // what the open text should hold, and where and how
+    Point16 typedAt;
+    DrawingSettings typedWith;
+    Canvas shown;
     auto mosaicFinished = [&] {
         if (outline && !othersDrew)
             expectMosaic(unmasked, canvas.pixels, outline->first, outline->second, block);
@@ -157,9 +179,13 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 // Whether a stroke shows, the beyond-undo ones included; a failed record counts.
                 ASSERT_TRUE(shows == (at > 0) || (shows && failOn)) << "strokes shown: " << shows;
                 bool done = false;
+                typed.reset();
                 if (press) {
-                    settings = {kTools[any(6)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
+                    settings = {kTools[any(7)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
                     engine.onLeftButtonDown();
+                    if (settings.tool == ToolText)
+                        typed.emplace(), typedAt = drag.start, shown = canvas.pixels;
+                    typedWith = settings;
                 } else {
                     done = back ? engine.undo() : engine.redo();
                 }
@@ -173,11 +199,21 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 ASSERT_TRUE(canvas.pixels == history[at]) << "not the Canvas of that point";
                 if (!press) engine.onLeftButtonDown();
                 unmasked = canvas.pixels;
-            } else if (what < 6) {
+            } else if (what < 6) { // the right-click that opens the menu finishes a text
+                engine.finishText(), typed.reset();
                 const MenuEntry& entry = kOverlayLayout[std::array{2, 4, 5}[any(3)]];
                 dispatchCommand(MenuKind::Overlay,
                                 entry.commands[any(int(entry.commands.size()))].overlayId, settings,
                                 drag);
+            } else if (typed && what < 24) {
+                const char16_t unit = kUnits[any(9)];
+                const int height = ((typedWith.penWidth == 2 ? 36 : 24) * dpi + 48) / 96;
+                if (typed->type(unit)) // half a surrogate pair shows nothing new
+                    shown =
+                        written(platform, unmasked, *typed, typedAt, height, typedWith.penColour);
+                engine.onChar(unit);
+                othersDrew = true;
+                ASSERT_TRUE(canvas.pixels == shown) << "not the picture with the text drawn once";
             } else if (what < 9) {
                 engine.onLeftButtonUp();
                 ASSERT_TRUE(outline || canvas.pixels == std::get<0>(before)) << "a release drew";
@@ -190,7 +226,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                     othersDrew = true;
                 engine.onMouseMove(held ? MK_LBUTTON_FLAG : 2 * any(2), std::uint16_t(x),
                                    std::uint16_t(y));
-                ASSERT_LE(platform.livePens(), 1);
+                ASSERT_LE(platform.livePens(), engine.typing() ? 2 : 1); // a pen, and a font
                 const bool outlineAlone = held && settings.tool == ToolMosaic && !othersDrew;
                 ASSERT_TRUE(!outlineAlone ||
                             canvas.pixels ==

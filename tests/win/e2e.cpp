@@ -247,7 +247,7 @@ void drawing() {
     std::pair<DWORD, long> atHalf, now;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const std::string at = "cycle " + std::to_string(cycle);
-        REQUIRE(tovrel.openWith(kRectangle + cycle % 6), at);
+        REQUIRE(tovrel.openWith(kRectangle + cycle % 7), at);
         drag({100 + cycle * 37 % 500, 100 + cycle * 53 % 300}, {700, 600}, soak ? 100 : 8);
         chord(VK_CONTROL, 'Z');
         CHECK_SCREEN(desktop, at); // taken back before the overlay closes, so nothing is kept
