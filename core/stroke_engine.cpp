@@ -221,9 +221,9 @@ void StrokeEngine::finishText() {
 
 StrokeEngine::Caret StrokeEngine::caret() {
     if (!text_) return {};
-    const char16_t* line = text_->typed.lastLine();
-    const std::size_t length = text_->typed.text() + text_->typed.length() - line;
-    const PixelRect box = textBox(line, length, false);
+    const std::size_t start = text_->typed.lastLineStart();
+    const PixelRect box =
+        textBox(text_->typed.text() + start, text_->typed.length() - start, false);
     return {{box.right, text_->at.y + (text_->typed.lines() - 1) * text_->lineHeight},
             text_->lineHeight};
 }

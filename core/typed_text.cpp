@@ -57,11 +57,11 @@ bool TypedText::type(char16_t unit) {
     return append(&unit, 1) && !isHighSurrogate(unit);
 }
 
-const char16_t* TypedText::lastLine() const {
+std::size_t TypedText::lastLineStart() const {
     std::size_t start = length_;
     while (start > 0 && text_[start - 1] != u'\n')
         --start;
-    return text() + start;
+    return start;
 }
 
 } // namespace tovrel

@@ -21,8 +21,8 @@ class TypedText {
 
     const char16_t* text() const { return text_ ? text_ : u""; }
     std::size_t length() const { return length_; }
-    // The last line, from its start to the end.
-    const char16_t* lastLine() const;
+    // Where the last line starts.
+    std::size_t lastLineStart() const;
     int lines() const { return lines_; }
 
   private:

@@ -54,6 +54,11 @@ tovrel::ColorRef GdiSurface::SetTextColor(tovrel::ColorRef colour) {
 
 void GdiSurface::DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
                           bool calculate) {
+    // Nothing to draw or measure; Wine reads past an empty text given with its length.
+    if (length == 0) {
+        rect.right = rect.left, rect.bottom = rect.top;
+        return;
+    }
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
     ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(text), length, &r,
                 DT_NOPREFIX | DT_NOCLIP | (calculate ? DT_CALCRECT : 0));

@@ -35,6 +35,21 @@ void draw(Picture& p, int style, int penWidth, COLORREF colour, int mix, Draw ho
         GdiFlush();
 }
 
+// Draws text in black on p as the text tool does, in the font it asks for, its first line at at;
+// or, with measure, only the box it takes.
+inline RECT write(Picture& p, const std::wstring& text, POINT at, bool measure = false) {
+    HGDIOBJ font =
+        SelectObject(p.dc(), CreateFontW(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+                                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                         DEFAULT_PITCH, L"Microsoft YaHei"));
+    RECT r = {at.x, at.y, at.x, at.y};
+    SetTextColor(p.dc(), 0);
+    DrawTextW(p.dc(), text.c_str(), int(text.size()), &r,
+              DT_NOPREFIX | DT_NOCLIP | (measure ? DT_CALCRECT : 0));
+    DeleteObject(SelectObject(p.dc(), font)), GdiFlush();
+    return r;
+}
+
 // Loads into p a 24-bit bottom-up picture of its size, every header field as it must be: a BMP
 // file, or from the info header on (dib) with the size of its rows in it, as the clipboard has it
 // (in memory that may be a little larger).
