@@ -2,7 +2,8 @@
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
 // screen; undo-before.bmp and undo-after.bmp, a slip and the same place after Ctrl+Z;
 // tray-menu.bmp and overlay-menu.bmp, the two menus open; mosaic.bmp, a mosaic over part of the
-// drawing; desktop.bmp, the tray menu open at the icon in the corner of the desktop's taskbar.
+// drawing; text.bmp, a note typed at the arrow; desktop.bmp, the tray menu open at the icon in the
+// corner of the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -135,6 +136,14 @@ int wmain(int argc, wchar_t** argv) {
     drag({330, 430}, {702, 622}, 30);
     Sleep(300);
     step(saveScreen({150, 380, 950, 700}, folder + L"mosaic.bmp"), "mosaic screenshot");
+
+    // A note at the arrow's tip, in the pen's red, on two lines.
+    chooseFromOverlay(kText);
+    click({990, 450});
+    typeText(L"这里要改"), key(VK_RETURN), typeText(L"fix the label");
+    key(VK_ESCAPE);
+    Sleep(300);
+    step(saveScreen({720, 430, 1200, 550}, folder + L"text.bmp"), "text screenshot");
 
     const std::wstring saved = folder + L"demo.bmp";
     DeleteFileW(saved.c_str());
