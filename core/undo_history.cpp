@@ -19,6 +19,12 @@ bool reserve(const Allocator& alloc, T*& array, Count& capacity, Count needed) {
     return true;
 }
 
+// Eight pixels spread over a tile of across x down, one in each eighth of its rows and of its
+// columns.
+ScreenPoint samplePoint(int i, int across, int down) {
+    return {(i * 5 % 8 * 2 + 1) * across / 16, (2 * i + 1) * down / 16};
+}
+
 } // namespace
 
 UndoHistory::UndoHistory(int width, int height, std::size_t capacityBytes, Allocator allocator)
@@ -37,6 +43,11 @@ PixelRect UndoHistory::clipped(PixelRect a) const {
             std::min(a.bottom, height_)};
 }
 
+PixelRect UndoHistory::tileArea(int tile) const {
+    const int x0 = tile % tilesAcross_ * kTile, y0 = tile / tilesAcross_ * kTile;
+    return clipped({x0, y0, x0 + kTile, y0 + kTile});
+}
+
 void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
     a = clipped(a);
     if (a.left >= a.right || a.top >= a.bottom || lost_) return;
@@ -50,21 +61,24 @@ void UndoHistory::keep(const std::uint32_t* canvas, PixelRect a) {
         for (int tx = a.left / kTile; tx <= (a.right - 1) / kTile; ++tx) {
             const int tile = ty * tilesAcross_ + tx;
             if (slotOfTile_ && slotOfTile_[tile] >= 0) continue;
-            int tileCapacity = slotCapacity_;
-            std::size_t pixelCapacity = std::size_t(slotCapacity_) * kTile * kTile;
-            if (!slotOfTile_ || !reserve(alloc_, tileOfSlot_, tileCapacity, slots_ + 1) ||
-                !reserve(alloc_, kept_, pixelCapacity, std::size_t(tileCapacity) * kTile * kTile)) {
+            void* pixels = nullptr;
+            if (!slotOfTile_ || !reserve(alloc_, kept_, slotCapacity_, slots_ + 1) ||
+                !(pixels = alloc_.reallocate(nullptr, sizeof(std::uint32_t) * kTile * kTile))) {
                 lost_ = true;
                 return;
             }
-            slotCapacity_ = tileCapacity;
             slotOfTile_[tile] = slots_;
-            tileOfSlot_[slots_] = tile;
-            const int x0 = tx * kTile, x1 = std::min(x0 + kTile, width_), y0 = ty * kTile;
-            std::uint32_t* slot = kept_ + std::size_t(slots_++) * kTile * kTile;
-            for (int y = y0; y < std::min(y0 + kTile, height_); ++y)
-                std::memcpy(slot + (y - y0) * kTile, canvas + std::size_t(y) * width_ + x0,
-                            sizeof(std::uint32_t) * (x1 - x0));
+            Kept& kept = kept_[slots_++];
+            kept.tile = {static_cast<std::uint32_t*>(pixels), tile, false};
+            const PixelRect t = tileArea(tile);
+            for (int y = t.top; y < t.bottom; ++y)
+                std::memcpy(kept.tile.pixels + (y - t.top) * kTile,
+                            canvas + std::size_t(y) * width_ + t.left,
+                            sizeof(std::uint32_t) * (t.right - t.left));
+            for (int i = 0; i < kSamples; ++i) {
+                const ScreenPoint p = samplePoint(i, t.right - t.left, t.bottom - t.top);
+                kept.samples[i] = kept.tile.pixels[p.y * kTile + p.x];
+            }
         }
 }
 
@@ -82,24 +96,44 @@ bool UndoHistory::restore(std::uint32_t* canvas, PixelRect a) const {
                 for (int y = std::max(a.top, ty * kTile);
                      pass && y < std::min(a.bottom, ty * kTile + kTile); ++y)
                     std::memcpy(canvas + std::size_t(y) * width_ + x0,
-                                kept_ + (std::size_t(slot) * kTile + y - ty * kTile) * kTile + x0 -
+                                kept_[slot].tile.pixels + (y - ty * kTile) * kTile + x0 -
                                     tx * kTile,
                                 sizeof(std::uint32_t) * (x1 - x0));
             }
     return true;
 }
 
-// Runs of the pixels that differ from what was kept, with their XOR.
+// Runs of the pixels that differ from what was kept, with their XOR; a tile that mostly differs
+// is taken whole instead.
 bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
     std::size_t capacity = 0;
+    int tileCapacity = 0;
     PixelRect& b = step.bounds;
     b = {width_, height_, 0, 0};
     for (int slot = 0; slot < slots_; ++slot) {
-        const int x0 = tileOfSlot_[slot] % tilesAcross_ * kTile,
-                  y0 = tileOfSlot_[slot] / tilesAcross_ * kTile;
-        const int across = std::min(kTile, width_ - x0);
-        for (int y = y0; y < std::min(y0 + kTile, height_); ++y) {
-            const std::uint32_t* before = kept_ + (std::size_t(slot) * kTile + (y - y0)) * kTile;
+        Tile& kept = kept_[slot].tile;
+        const PixelRect t = tileArea(kept.place);
+        const int x0 = t.left, across = t.right - t.left;
+        const std::uint32_t* origin = canvas + std::size_t(t.top) * width_ + x0;
+        // Where half the samples changed, the runs would take about as much as the tile. Decided
+        // by what the stroke changed alone, whichever other tiles were kept, and without a pass
+        // over the tile.
+        int sampled = 0;
+        for (int i = 0; i < kSamples; ++i) {
+            const ScreenPoint p = samplePoint(i, across, t.bottom - t.top);
+            sampled += kept_[slot].samples[i] != origin[std::size_t(p.y) * width_ + p.x];
+        }
+        if (sampled >= kSamples / 2) {
+            // Room for all at once, cut to size at the end: a whole picture takes thousands.
+            if (!reserve(alloc_, step.tiles, tileCapacity, slots_)) return false;
+            step.tiles[step.tileCount++] = kept;
+            kept.pixels = nullptr;
+            b = {std::min(b.left, t.left), std::min(b.top, t.top), std::max(b.right, t.right),
+                 std::max(b.bottom, t.bottom)};
+            continue;
+        }
+        for (int y = t.top; y < t.bottom; ++y) {
+            const std::uint32_t* before = kept.pixels + (y - t.top) * kTile;
             const std::uint32_t* now = canvas + std::size_t(y) * width_ + x0;
             // Most rows of a stroke's tiles changed in one run or not at all: counted in one
             // pass, such a run is found from its ends, with no search in between.
@@ -135,27 +169,31 @@ bool UndoHistory::record(const std::uint32_t* canvas, Step& step) {
     void* exact =
         step.words ? alloc_.reallocate(step.runs, sizeof(std::uint32_t) * step.words) : nullptr;
     if (exact) step.runs = static_cast<std::uint32_t*>(exact);
+    exact = step.tileCount ? alloc_.reallocate(step.tiles, sizeof(Tile) * step.tileCount) : nullptr;
+    if (exact) step.tiles = static_cast<Tile*>(exact);
+    step.bytes = sizeof(std::uint32_t) * step.words +
+                 (sizeof(Tile) + sizeof(std::uint32_t) * kTile * kTile) * step.tileCount;
     return true;
 }
 
 void UndoHistory::endStroke(const std::uint32_t* canvas) {
     Step step = {};
     const bool recorded = !lost_ && record(canvas, step) &&
-                          (step.words == 0 || reserve(alloc_, steps_, stepCapacity_, count_ + 1));
+                          (step.bytes == 0 || reserve(alloc_, steps_, stepCapacity_, count_ + 1));
     forgetKept();
     // Earlier steps cannot be taken back over a stroke that cannot; it may have drawn.
     if (!recorded) dropAll(), ++beyondUndo_;
-    if (!recorded || step.words == 0) {
-        alloc_.release(step.runs);
+    if (!recorded || step.bytes == 0) {
+        release(step);
         return;
     }
     while (undone_ > 0) {
         --undone_, --count_;
-        bytes_ -= sizeof(std::uint32_t) * steps_[count_].words;
-        alloc_.release(steps_[count_].runs);
+        bytes_ -= steps_[count_].bytes;
+        release(steps_[count_]);
     }
     steps_[count_++] = step;
-    bytes_ += sizeof(std::uint32_t) * step.words;
+    bytes_ += step.bytes;
     while (bytes_ > capacity_ && count_ > 0)
         dropOldest();
 }
@@ -170,8 +208,10 @@ bool UndoHistory::redo(std::uint32_t* canvas, PixelRect& changed) {
     return undone_ > 0 && apply(steps_[count_ - undone_--], canvas, changed);
 }
 
-// XOR is its own inverse: the same runs take a step back and put it back.
-bool UndoHistory::apply(const Step& step, std::uint32_t* canvas, PixelRect& changed) const {
+// XOR is its own inverse: the same runs and tiles take a step back and put it back. A tile taken
+// whole holds the pixels before its step until the step's first undo, when the Canvas is the
+// picture after it (undos go from the latest): its XOR is made then, as it is applied.
+bool UndoHistory::apply(Step& step, std::uint32_t* canvas, PixelRect& changed) {
     for (std::size_t at = 0; at < step.words;) {
         std::uint32_t* pixel = canvas + step.runs[at];
         const std::uint32_t length = step.runs[at + 1];
@@ -179,24 +219,45 @@ bool UndoHistory::apply(const Step& step, std::uint32_t* canvas, PixelRect& chan
         for (std::uint32_t i = 0; i < length; ++i)
             pixel[i] ^= step.runs[at++];
     }
+    for (Tile* tile = step.tiles; tile < step.tiles + step.tileCount; ++tile) {
+        const PixelRect t = tileArea(tile->place);
+        for (int y = t.top; y < t.bottom; ++y) {
+            std::uint32_t* pixel = canvas + std::size_t(y) * width_ + t.left;
+            std::uint32_t* stored = tile->pixels + (y - t.top) * kTile;
+            for (int x = 0; !tile->xored && x < t.right - t.left; ++x)
+                stored[x] ^= pixel[x];
+            for (int x = 0; x < t.right - t.left; ++x)
+                pixel[x] ^= stored[x];
+        }
+        tile->xored = true;
+    }
     changed = step.bounds;
     return true;
 }
 
+void UndoHistory::release(Step& step) const {
+    alloc_.release(step.runs);
+    for (int i = 0; i < step.tileCount; ++i)
+        alloc_.release(step.tiles[i].pixels);
+    alloc_.release(step.tiles);
+}
+
 // The kept tiles are freed with each stroke: one large stroke would otherwise hold a screenful.
 void UndoHistory::forgetKept() {
-    for (int slot = 0; slot < slots_; ++slot)
-        slotOfTile_[tileOfSlot_[slot]] = -1;
-    alloc_.release(tileOfSlot_), alloc_.release(kept_);
-    tileOfSlot_ = nullptr, kept_ = nullptr;
+    for (int slot = 0; slot < slots_; ++slot) {
+        slotOfTile_[kept_[slot].tile.place] = -1;
+        alloc_.release(kept_[slot].tile.pixels);
+    }
+    alloc_.release(kept_);
+    kept_ = nullptr;
     slots_ = slotCapacity_ = 0;
     lost_ = false;
 }
 
 void UndoHistory::dropOldest() {
     if (undone_ < count_) ++beyondUndo_; // the oldest step is on the Canvas unless all are undone
-    bytes_ -= sizeof(std::uint32_t) * steps_[0].words;
-    alloc_.release(steps_[0].runs);
+    bytes_ -= steps_[0].bytes;
+    release(steps_[0]);
     std::memmove(steps_, steps_ + 1, sizeof(Step) * --count_);
     undone_ = std::min(undone_, count_);
 }

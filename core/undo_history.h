@@ -22,7 +22,9 @@ inline constexpr Allocator kCLibrary = {
 // Before a stroke first changes part of the Canvas, the pixels there are kept in tiles. When the
 // stroke ends, only the pixels it changed are stored, as their XOR with what was there before: the
 // history grows with what strokes changed, never with the screen, and undo and redo are one same
-// operation that touches only those pixels.
+// operation that touches only those pixels. A tile the stroke changed mostly is not copied but
+// taken as it was kept, and turned into its XOR at the first undo: a stroke over the whole picture
+// (a mosaic) is recorded at once, in memory the history already holds.
 //
 // The Canvas is width x height 32-bit words, rows top-down. Memory comes from the allocator and
 // is checked: when it runs out, the history is dropped rather than left wrong.
@@ -58,17 +60,34 @@ class UndoHistory {
     bool showsStrokes() const { return beyondUndo_ > 0 || count_ > undone_; }
 
   private:
+    static constexpr int kTile = 64;
+    static constexpr int kSamples = 8;
+    struct Tile {
+        std::uint32_t* pixels; // kTile x kTile
+        int place;             // row * tilesAcross_ + column
+        bool xored;            // false: the pixels before the step, until its first undo
+    };
+    // A tile kept during a stroke, with a few of its pixels at hand: whether the stroke changed it
+    // mostly is told without reading it again.
+    struct Kept {
+        Tile tile;
+        std::uint32_t samples[kSamples];
+    };
     struct Step {
         std::uint32_t* runs; // per run of changed pixels: its index, its length, then the XORs
         std::size_t words;
+        Tile* tiles; // those taken whole
+        int tileCount;
         PixelRect bounds;
+        std::size_t bytes;
     };
-    static constexpr int kTile = 64;
 
     // Applies the step's XORs; true, with changed set to where.
-    bool apply(const Step& step, std::uint32_t* canvas, PixelRect& changed) const;
+    bool apply(Step& step, std::uint32_t* canvas, PixelRect& changed);
     bool record(const std::uint32_t* canvas, Step& step);
+    void release(Step& step) const;
     PixelRect clipped(PixelRect area) const;
+    PixelRect tileArea(int tile) const;
     void forgetKept();
     void dropOldest();
     void dropAll();
@@ -77,8 +96,8 @@ class UndoHistory {
     const std::size_t capacity_;
     const Allocator alloc_;
     int* slotOfTile_ = nullptr; // where a tile's kept pixels are, or -1
-    int* tileOfSlot_ = nullptr;
-    std::uint32_t* kept_ = nullptr; // kTile x kTile pixels per slot
+    // Each kept tile in its own block, so that a step can take it as it is.
+    Kept* kept_ = nullptr;
     int slots_ = 0, slotCapacity_ = 0;
     bool lost_ = false; // the stroke in progress could not be kept
 

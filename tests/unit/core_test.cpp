@@ -29,12 +29,30 @@ constexpr Allocator kFailing = {[](void* block, std::size_t bytes) {
                                 },
                                 kCLibrary.release};
 
-// What a history holds for one step, measured by one of its own.
+// Steps so far as large as a 64x64 tile.
+long wholeTileSteps = 0;
+
+// What a history holds for one step, measured by one of its own: at least each changed pixel, and
+// the same whether it kept the whole Canvas or only around what changed.
 std::size_t stepBytes(const Canvas& before, const Canvas& after) {
-    UndoHistory alone(kW, kH);
-    alone.keep(before.data(), {0, 0, kW, kH});
-    alone.endStroke(after.data());
-    return alone.bytes();
+    PixelRect changed = {kW, kH, 0, 0};
+    std::size_t count = 0;
+    for (int i = 0; i < kW * kH; ++i)
+        if (before[i] != after[i])
+            ++count, changed = {std::min(changed.left, i % kW), std::min(changed.top, i / kW),
+                                std::max(changed.right, i % kW + 1),
+                                std::max(changed.bottom, i / kW + 1)};
+    std::size_t bytes[2];
+    for (int whole : {0, 1}) {
+        UndoHistory alone(kW, kH);
+        alone.keep(before.data(), whole ? PixelRect{0, 0, kW, kH} : changed);
+        alone.endStroke(after.data());
+        bytes[whole] = alone.bytes();
+    }
+    EXPECT_EQ(bytes[0], bytes[1]);
+    EXPECT_GE(bytes[1], sizeof(ColorRef) * count);
+    wholeTileSteps += bytes[1] >= sizeof(ColorRef) * 64 * 64;
+    return bytes[1];
 }
 
 // The picture with the rectangle from a to b inverted on it in a 1-pixel solid outline.
@@ -132,7 +150,9 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     window.BitBlt(0, 0, kW, kH, canvas);
     DrawingSettings settings;
     DragState drag;
-    const std::size_t cap = seed % 2 ? 2000 : UndoHistory::kDefaultCapacity;
+    // Odd seeds cap the history below one tile kept whole, or at about two.
+    constexpr std::size_t kDefault = UndoHistory::kDefaultCapacity;
+    const std::size_t cap = std::array<std::size_t, 4>{kDefault, 2000, kDefault, 40000}[seed % 4];
     // The Canvas after each stroke of the history and what the history holds for that stroke;
     // the Canvas stands at at, and undo reaches back to floor.
     std::vector<Canvas> history = {canvas.pixels};
@@ -254,11 +274,14 @@ TEST(StrokeEngine, WindowShowsTheCanvasAndUndoWalksTheHistory) {
         << sameColour << " of " << blockPairs;
 }
 
-// Every allocation of the history fails in turn, with a cap and without.
+// Every allocation of the history fails in turn, with a cap and without, with steps as large as a
+// tile, which the history holds whole.
 TEST(StrokeEngine, OutOfMemoryLosesNoMoreThanTheHistory) {
-    for (unsigned seed = 1; seed <= 2; ++seed)
+    wholeTileSteps = 0;
+    for (unsigned seed = 3; seed <= 4; ++seed)
         for (long k = 1; allocations >= k - 1; ++k) // until k is past the last allocation
             ASSERT_NO_FATAL_FAILURE(drawAndTakeBack(seed, 150, k));
+    EXPECT_GT(wholeTileSteps, 0);
 }
 
 // The mosaic says nothing of how the pixels under it lay: over the same pixels rearranged, it is
