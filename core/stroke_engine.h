@@ -79,7 +79,8 @@ class StrokeEngine {
     // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
     ScreenPoint cursorInOverlay();
     bool replay(bool back);
-    // Closes the open text; a release that never arrived (a menu took it) is made up for first.
+    // Ends the stroke: a mosaic whose release never arrived (a menu took it) is made, and the open
+    // text closed, before the history records it.
     void endStroke();
     // Draws on the Canvas under R2_NOT with a pen of this style and width and the hollow brush.
     template <typename Draw> void invert(int style, int width, Draw draw);

@@ -103,6 +103,12 @@ class Picture {
     std::uint32_t* bits() const { return bits_; }
     HDC dc() const { return dc_; }
 
+    // What other shows, of the same size.
+    Picture& copy(const Picture& other) {
+        BitBlt(dc_, 0, 0, width, height, other.dc_, 0, 0, SRCCOPY);
+        return GdiFlush(), *this;
+    }
+
     // What the screen shows from (left, top).
     Picture& copyScreen(int left = 0, int top = 0) {
         HDC screen = GetDC(nullptr);
