@@ -35,8 +35,8 @@ HMENU buildMenu(MenuKind kind) {
 CommandId trackMenuAtCursor(HMENU menu, HWND owner, UINT alignment) {
     POINT cursor{};
     GetCursorPos(&cursor);
-    // With TPM_RETURNCMD the whole 32-bit identifier comes back, not a WM_COMMAND word.
     InModalLoop modal;
+    // With TPM_RETURNCMD the whole 32-bit identifier comes back, not a WM_COMMAND word.
     const BOOL chosen = TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON | alignment, cursor.x,
                                        cursor.y, 0, owner, nullptr);
     return static_cast<CommandId>(chosen);

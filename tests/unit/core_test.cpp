@@ -55,32 +55,35 @@ std::size_t stepBytes(const Canvas& before, const Canvas& after) {
     return bytes[1];
 }
 
-// The picture with the rectangle from a to b inverted on it in a 1-pixel solid outline.
-Canvas outlined(RasterPlatform& platform, const Canvas& picture, Point16 a, Point16 b) {
+// The picture with what draw does on it, once, with object selected.
+template <typename Draw>
+Canvas drawnOn(RasterPlatform& platform, const Canvas& picture, GdiObject object, Draw draw) {
     RasterSurface surface(platform, kW, kH);
     surface.pixels = picture;
-    GdiObject pen = platform.CreatePen(PenStyleSolid, 1, 0);
-    GdiObject original = surface.SelectObject(pen);
-    surface.SetROP2(MIX_NOT);
-    surface.Rectangle(a.x, a.y, b.x, b.y);
+    GdiObject original = surface.SelectObject(object);
+    draw(surface);
     surface.SelectObject(original);
-    platform.DeleteObject(pen);
+    platform.DeleteObject(object);
     return surface.pixels;
+}
+
+// The picture with the rectangle from a to b inverted on it in a 1-pixel solid outline.
+Canvas outlined(RasterPlatform& platform, const Canvas& picture, Point16 a, Point16 b) {
+    return drawnOn(platform, picture, platform.CreatePen(PenStyleSolid, 1, 0),
+                   [&](RasterSurface& surface) {
+                       surface.SetROP2(MIX_NOT);
+                       surface.Rectangle(a.x, a.y, b.x, b.y);
+                   });
 }
 
 // The picture with text drawn once on it, as the text tool draws it.
 Canvas written(RasterPlatform& platform, const Canvas& picture, const TypedText& text, Point16 at,
                int height, ColorRef colour) {
-    RasterSurface surface(platform, kW, kH);
-    surface.pixels = picture;
-    GdiObject font = platform.CreateFontW(height);
-    GdiObject original = surface.SelectObject(font);
-    surface.SetTextColor(colour);
-    PixelRect box = {at.x, at.y, at.x, at.y};
-    surface.DrawTextW(text.text(), int(text.length()), box, false);
-    surface.SelectObject(original);
-    platform.DeleteObject(font);
-    return surface.pixels;
+    return drawnOn(platform, picture, platform.CreateFontW(height), [&](RasterSurface& surface) {
+        surface.SetTextColor(colour);
+        PixelRect box = {at.x, at.y, at.x, at.y};
+        surface.DrawTextW(text.text(), int(text.length()), box, false);
+    });
 }
 
 // Adjacent blocks of the mosaics checked so far, and how many of them share a colour.
