@@ -1,12 +1,15 @@
 // Turns the overlay's mouse events into drawing on the Canvas and the window, and takes strokes
-// back and puts them back.
+// back and puts them back. Each tool draws in a file of its own under tools/; the engine keeps
+// what they share: the drag, the history, the copy to the window and the cursor's place.
 #pragma once
 
-#include "surface.h"
-#include "typed_text.h"
+#include "tools/arrow.h"
+#include "tools/line.h"
+#include "tools/mosaic.h"
+#include "tools/pen.h"
+#include "tools/shapes.h"
+#include "tools/text.h"
 #include "undo_history.h"
-
-#include <optional>
 
 namespace tovrel {
 
@@ -15,8 +18,8 @@ class StrokeEngine {
     StrokeEngine(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces,
                  std::size_t historyCapacity = UndoHistory::kDefaultCapacity,
                  Allocator allocator = kCLibrary)
-        : settings_(settings), drag_(drag), s_(surfaces),
-          history_(surfaces.width, surfaces.height, historyCapacity, allocator) {}
+        : history_(surfaces.width, surfaces.height, historyCapacity, allocator),
+          c_(settings, drag, surfaces, history_) {}
     ~StrokeEngine() { finishText(), releasePen(); }
     StrokeEngine(const StrokeEngine&) = delete;
     StrokeEngine& operator=(const StrokeEngine&) = delete;
@@ -26,7 +29,7 @@ class StrokeEngine {
     void onLeftButtonDown();
     void onMouseMove(std::uint32_t keyFlags, std::uint16_t clientX, std::uint16_t clientY);
     // The mosaic's outline goes and what it enclosed becomes the mosaic.
-    void onLeftButtonUp() { finishMosaic(); }
+    void onLeftButtonUp();
 
     // Takes back the latest stroke, or puts back the last one taken back, on the Canvas and the
     // window; false when there is none. Not while the left button is held: the next move would
@@ -42,74 +45,40 @@ class StrokeEngine {
 
     // Whether a text is open: characters typed go into it, drawn on the Canvas as the platform
     // draws the whole text over the picture as it was before it.
-    bool typing() const { return text_.has_value(); }
+    bool typing() const { return text_.typing(); }
     // A character message's UTF-16 unit, for the open text.
-    void onChar(char16_t unit);
+    void onChar(char16_t unit) { text_.type(c_, unit); }
     // Closes the text; it stays on the Canvas as part of the stroke, which the next press or undo
     // ends.
-    void finishText();
+    void finishText() { text_.finish(c_); }
     // Where the open text's next character goes, and the height of its line.
-    struct Caret {
-        ScreenPoint at;
-        int height;
-    };
-    Caret caret();
+    using Caret = TextTool::Caret;
+    Caret caret() { return text_.caret(c_); }
 
     // Puts the surfaces' own pens back and deletes the freehand pen, which
     // otherwise stays selected between pen steps. Call before the surfaces go.
-    void releasePen();
+    void releasePen() { pen_.releasePen(c_); }
 
     // Copies the whole Canvas to the window.
     void refreshOverlay();
 
   private:
-    // A step changes pixels only near the shapes' defining points.
-    struct Bounds {
-        int left, top, right, bottom; // inclusive
-        explicit Bounds(Point16 p) : left(p.x), top(p.y), right(p.x), bottom(p.y) {}
-        Bounds& add(int x, int y);
-    };
-    // What a step may change, on the screen, kept for undo before the step draws.
-    PixelRect changing(Bounds shapes);
-    void copyToWindow(PixelRect area);
-    PixelRect clipped(PixelRect area) const;
-    void startText(Point16 at);
-    // Measures the text, in the open text's font and colour at its place, or draws it.
-    PixelRect textBox(const char16_t* text, std::size_t length, bool draw);
-    // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
-    ScreenPoint cursorInOverlay();
+    // The tool of a tool code, or null for none.
+    Tool* toolFor(std::int32_t code);
     bool replay(bool back);
-    // Ends the stroke: a mosaic whose release never arrived (a menu took it) is made, and the open
-    // text closed, before the history records it.
+    // Ends the stroke: every tool finishes what it left open (a mosaic whose release never
+    // arrived because a menu took it, an open text) before the history records it.
     void endStroke();
-    // Draws on the Canvas under R2_NOT with a pen of this style and width and the hollow brush.
-    template <typename Draw> void invert(int style, int width, Draw draw);
-    void penStep();
-    void lineStep(Point16 p);
-    void shapeStep(Point16 p);
-    void arrowStep(Point16 p);
-    void mosaicStep(Point16 p);
-    void finishMosaic();
 
-    const DrawingSettings& settings_;
-    DragState& drag_;
-    OverlaySurfaces s_;
     UndoHistory history_;
-    struct Text {
-        Point16 at; // the first line's top-left corner
-        ColorRef colour;
-        GdiObject font;
-        int lineHeight;
-        PixelRect shown; // what its last drawing may have changed
-        TypedText typed;
-    };
-    std::optional<Text> text_;
-    GdiObject freehandPen_ = nullptr;
-    GdiObject canvasOriginalPen_ = nullptr;
-    GdiObject windowOriginalPen_ = nullptr;
-    // The mosaic's outline on the Canvas: a tool command may reset the drag's start meanwhile.
-    bool outlineShown_ = false;
-    Point16 outlineFrom_, outlineTo_;
+    ToolContext c_;
+    ShapeTool shapes_;
+    PenTool pen_;
+    LineTool line_;
+    ArrowTool arrow_;
+    MosaicTool mosaic_;
+    TextTool text_;
+    Tool* const tools_[6] = {&shapes_, &pen_, &line_, &arrow_, &mosaic_, &text_};
 };
 
 } // namespace tovrel

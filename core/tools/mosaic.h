@@ -1,7 +1,7 @@
-// The mosaic: covers a rectangle so that nothing under it can be recovered but its average colour.
+// 马赛克: covers a rectangle so that nothing under it can be recovered but its average colour.
 #pragma once
 
-#include "undo_history.h"
+#include "tool.h"
 
 #include <cstdint>
 
@@ -18,5 +18,21 @@ constexpr int mosaicBlock(int dpi) {
 // block is the area's average colour shifted by a whole number in -12..12, the same for the three
 // low bytes, which comes from r and the block's place alone. Returns the area covered.
 PixelRect applyMosaic(std::uint32_t* pixels, int width, int height, PixelRect r, int block);
+
+// While dragged, the rectangle tool's outline at width 1, whatever the pen; at the release, or at
+// the stroke's end when a menu took the release away, the mosaic.
+class MosaicTool final : public Tool {
+  public:
+    void move(ToolContext& c, Point16 p) override;
+    void release(ToolContext& c) override { finish(c); }
+    void endStroke(ToolContext& c) override { finish(c); }
+
+  private:
+    void finish(ToolContext& c);
+
+    // The outline on the Canvas, kept here: a tool command may reset the drag's start meanwhile.
+    bool outlineShown_ = false;
+    Point16 outlineFrom_, outlineTo_;
+};
 
 } // namespace tovrel

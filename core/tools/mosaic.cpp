@@ -82,4 +82,30 @@ PixelRect applyMosaic(std::uint32_t* pixels, int width, int height, PixelRect r,
     return a;
 }
 
+void MosaicTool::move(ToolContext& c, Point16 p) {
+    const Point16 a = c.drag.start;
+    Bounds shapes = Bounds(a).add(p.x, p.y);
+    if (outlineShown_) shapes.add(outlineFrom_.x, outlineFrom_.y).add(outlineTo_.x, outlineTo_.y);
+    const PixelRect area = c.changing(shapes);
+    c.invert(PenStyleSolid, 1, [&](Surface& canvas) {
+        if (outlineShown_)
+            canvas.Rectangle(outlineFrom_.x, outlineFrom_.y, outlineTo_.x, outlineTo_.y);
+        canvas.Rectangle(a.x, a.y, p.x, p.y);
+    });
+    c.show(area);
+    outlineShown_ = true, outlineFrom_ = a, outlineTo_ = c.drag.lastRubber = p;
+}
+
+void MosaicTool::finish(ToolContext& c) {
+    if (!outlineShown_) return;
+    outlineShown_ = false;
+    const Point16 a = outlineFrom_, b = outlineTo_;
+    const PixelRect area = c.changing(Bounds(a).add(b.x, b.y));
+    c.invert(PenStyleSolid, 1, [&](Surface& canvas) { canvas.Rectangle(a.x, a.y, b.x, b.y); });
+    applyMosaic(c.s.canvas.Bits(), c.s.width, c.s.height,
+                {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)},
+                mosaicBlock(c.s.dpi));
+    c.show(area);
+}
+
 } // namespace tovrel

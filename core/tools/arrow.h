@@ -1,7 +1,8 @@
-// The arrow: a shaft from the drag start to the foot of a hollow triangular head.
+// 箭头: a shaft from the drag start to the foot of a hollow triangular head, rubber-banded under
+// R2_NOT.
 #pragma once
 
-#include "surface.h"
+#include "tool.h"
 
 #include <optional>
 
@@ -20,5 +21,10 @@ std::optional<ArrowGeometry> arrowGeometry(Point16 start, int tipX, int tipY);
 // hollow brush, and leaves the canvas's pen and brush as they were.
 void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings& settings,
                Point16 start, int tipX, int tipY);
+
+class ArrowTool final : public Tool {
+  public:
+    void move(ToolContext& c, Point16 p) override;
+};
 
 } // namespace tovrel

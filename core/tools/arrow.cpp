@@ -47,4 +47,24 @@ void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings
     platform.DeleteObject(pen);
 }
 
+// Both arrows take their tips with the sign, so the removal pass always meets the arrow drawn
+// before, even for a tip beyond the screen's top or left edge.
+void ArrowTool::move(ToolContext& c, Point16 p) {
+    const Point16 start = c.drag.start;
+    Bounds shapes(start);
+    for (Point16 tip : {c.drag.lastRubber, p}) {
+        shapes.add(tip.x, tip.y);
+        if (const auto arrow = arrowGeometry(start, tip.x, tip.y))
+            for (ScreenPoint corner : {arrow->foot, arrow->cornerA, arrow->cornerB})
+                shapes.add(corner.x, corner.y);
+    }
+    const PixelRect area = c.changing(shapes);
+    const int oldMode = c.s.canvas.SetROP2(MIX_NOT);
+    for (Point16 tip : {c.drag.lastRubber, p})
+        drawArrow(c.s.platform, c.s.canvas, c.settings, start, tip.x, tip.y);
+    c.s.canvas.SetROP2(oldMode);
+    c.show(area);
+    c.drag.lastRubber = p;
+}
+
 } // namespace tovrel
