@@ -27,6 +27,7 @@ Request dispatchCommand(MenuKind menu, CommandId id, DrawingSettings& settings, 
         return menu == MenuKind::Tray ? Request::OpenOverlay : Request::SettingsChanged;
     case Effect::Undo: return Request::CloseOverlay;
     case Effect::Save: return Request::Save;
+    case Effect::StartWithWindows: return Request::ToggleStartWithWindows;
     case Effect::About: return Request::ShowAbout;
     case Effect::Exit: return Request::Exit;
     }

@@ -18,6 +18,9 @@ enum ToolCode : std::int32_t {
     ToolArrow = 8,
     ToolMosaic = 9,
     ToolText = 10,
+    ToolPart = 11, // chooses the part of the picture that leaves the overlay
+    ToolHighlighter = 12,
+    ToolMarker = 13,
 };
 
 inline constexpr std::int32_t PenStyleSolid = 0;
@@ -42,7 +45,17 @@ struct DragState {
     Point16 lastRubber;
 };
 
-enum class Effect { SetColour, SetStyle, SetWidth, SetTool, Undo, Save, About, Exit };
+enum class Effect {
+    SetColour,
+    SetStyle,
+    SetWidth,
+    SetTool,
+    Undo,
+    Save,
+    StartWithWindows,
+    About,
+    Exit
+};
 
 struct MenuCommand {
     const char16_t* label;
@@ -77,10 +90,16 @@ inline constexpr MenuCommand kToolItems[] = {
     {u"箭头", 1008, 11008, Effect::SetTool, ToolArrow},
     {u"马赛克", 1009, 11009, Effect::SetTool, ToolMosaic},
     {u"文字", 1010, 11010, Effect::SetTool, ToolText},
+    {u"荧光笔", 1015, 11015, Effect::SetTool, ToolHighlighter},
+    {u"序号", 1016, 11016, Effect::SetTool, ToolMarker},
+    {u"选区", 1014, 11014, Effect::SetTool, ToolPart},
 };
 
 inline constexpr MenuCommand kUndoItem = {u"撤销(&U)      ESC", 1003, 11003, Effect::Undo, 0};
 inline constexpr MenuCommand kSaveItem = {u"保存(&S)", 0, 11011, Effect::Save, 0};
+// Checked while the current user's Run key starts this program at sign-in.
+inline constexpr MenuCommand kStartWithWindowsItem = {u"开机启动", 1017, 0,
+                                                      Effect::StartWithWindows, 0};
 inline constexpr MenuCommand kAboutItem = {u"关于作者", 1013, 0, Effect::About, 0};
 inline constexpr MenuCommand kExitItem = {u"退出(&Q)", 1012, 0, Effect::Exit, 0};
 
@@ -108,6 +127,7 @@ inline constexpr MenuEntry kTrayLayout[] = {
     kWidthSubmenu,
     kColourSubmenu,
     kSeparator,
+    {EntryKind::Command, {&kStartWithWindowsItem, 1}},
     {EntryKind::Command, {&kAboutItem, 1}},
     {EntryKind::Command, {&kExitItem, 1}},
 };
@@ -128,7 +148,16 @@ constexpr std::span<const MenuEntry> menuLayout(MenuKind menu) {
     return kOverlayLayout;
 }
 
-enum class Request { None, SettingsChanged, OpenOverlay, CloseOverlay, ShowAbout, Exit, Save };
+enum class Request {
+    None,
+    SettingsChanged,
+    OpenOverlay,
+    CloseOverlay,
+    ToggleStartWithWindows,
+    ShowAbout,
+    Exit,
+    Save
+};
 
 // Applies the settings change of a chosen identifier (0 when the menu was
 // dismissed) and names what the caller must do next.

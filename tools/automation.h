@@ -240,12 +240,16 @@ enum Item {
     kArrow,
     kMosaic,
     kText,
+    kHighlighter,
+    kMarker,
+    kPart,
     kWidthMenu,
     kColourMenu,
+    kStartWithWindows,
     kAbout,
     kExit
 };
-constexpr int kSave = kAbout; // the overlay menu's last item
+constexpr int kSave = kStartWithWindows; // the overlay menu's last item
 enum SubItem { kThin, kDashed, kThick, kRed };
 constexpr int kFileTypes = 0x470, kFileName = 0x47c; // controls of the save dialog
 

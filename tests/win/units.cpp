@@ -48,15 +48,15 @@ void menus() {
     const std::wstring tray =
         L"撤销(&U)      ESC:1003,-,矩形:1004 start,椭圆:1005 start,"
         L"钢笔:1006 start,线条:1007 start,箭头:1008 start,马赛克:1009 start,"
-        L"文字:1010 start,-,"
+        L"文字:1010 start,荧光笔:1015 start,序号:1016 start,选区:1014 start,-,"
         L"宽度[细线:20101,虚线:20102,粗线:20103],颜色[黑色:10101 colour000000,"
         L"绿色:10102 colour00FF00,蓝色:10103 colourFF0000,红色:10104 colour0000FF,"
         L"黄色:10105 colour00FFFF,白色:10106 colourFFFFFF,紫色:10107 colourFF008B],-,"
-        L"关于作者:1013,退出(&Q):1012";
+        L"开机启动:1017,关于作者:1013,退出(&Q):1012";
     const std::wstring overlay =
         L"撤销(&U)      ESC:11003,-,矩形:11004 start,椭圆:11005 start,"
         L"钢笔:11006 start,线条:11007 start,箭头:11008 start,马赛克:11009 start,"
-        L"文字:11010 start,-,"
+        L"文字:11010 start,荧光笔:11015 start,序号:11016 start,选区:11014 start,-,"
         L"宽度[细线:210101,虚线:210102,粗线:210103],颜色[黑色:110101 colour000000,"
         L"绿色:110102 colour00FF00,蓝色:110103 colourFF0000,红色:110104 colour0000FF,"
         L"黄色:110105 colour00FFFF,白色:110106 colourFFFFFF,紫色:110107 colourFF008B],-,"
