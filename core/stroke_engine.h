@@ -6,6 +6,7 @@
 #include "tools/arrow.h"
 #include "tools/line.h"
 #include "tools/mosaic.h"
+#include "tools/part.h"
 #include "tools/pen.h"
 #include "tools/shapes.h"
 #include "tools/text.h"
@@ -55,12 +56,14 @@ class StrokeEngine {
     using Caret = TextTool::Caret;
     Caret caret() { return text_.caret(c_); }
 
-    // Puts the surfaces' own pens back and deletes the freehand pen, which
-    // otherwise stays selected between pen steps. Call before the surfaces go.
+    // Puts the Canvas's own pen back and deletes the freehand pen, which otherwise stays selected
+    // between pen steps. Call before the surfaces go.
     void releasePen() { pen_.releasePen(c_); }
 
     // Copies the whole Canvas to the window.
     void refreshOverlay();
+    // What leaves the overlay, copied or saved: the part chosen with 选区, or the whole picture.
+    PixelRect part() const;
 
   private:
     // The tool of a tool code, or null for none.
@@ -78,7 +81,8 @@ class StrokeEngine {
     ArrowTool arrow_;
     MosaicTool mosaic_;
     TextTool text_;
-    Tool* const tools_[6] = {&shapes_, &pen_, &line_, &arrow_, &mosaic_, &text_};
+    PartTool part_;
+    Tool* const tools_[7] = {&shapes_, &pen_, &line_, &arrow_, &mosaic_, &text_, &part_};
 };
 
 } // namespace tovrel

@@ -21,7 +21,12 @@ struct ScreenPoint {
 // Pixels left..right-1 by top..bottom-1.
 struct PixelRect {
     int left = 0, top = 0, right = 0, bottom = 0;
+    friend bool operator==(PixelRect, PixelRect) = default;
 };
+
+constexpr bool isEmpty(PixelRect r) {
+    return r.left >= r.right || r.top >= r.bottom;
+}
 
 // One device context: the Canvas or the overlay window's DC.
 class Surface {
@@ -35,6 +40,9 @@ class Surface {
     virtual void Ellipse(int left, int top, int right, int bottom) = 0;
     // Copies the width x height pixels at (x, y) of source to (x, y) of this surface (SRCCOPY).
     virtual void BitBlt(int x, int y, int width, int height, Surface& source) = 0;
+    // Copies width x height 32-bit pixels, in rows top-down one after the other, to (x, y).
+    virtual void SetDIBitsToDevice(int x, int y, int width, int height,
+                                   const std::uint32_t* pixels) = 0;
     virtual ColorRef SetTextColor(ColorRef colour) = 0;
     // With DT_NOPREFIX | DT_NOCLIP: text in the selected font and the text colour, on a
     // transparent background, its first line's top-left corner at rect's, a line for each CR LF.

@@ -8,14 +8,13 @@ namespace tovrel {
 class PenTool final : public Tool {
   public:
     void move(ToolContext& c, Point16 p) override;
-    // Puts the surfaces' own pens back and deletes the freehand pen, which otherwise stays
-    // selected between pen steps. Call before the surfaces go.
+    // Puts the Canvas's own pen back and deletes the freehand pen, which otherwise stays selected
+    // between pen steps. Call before the Canvas goes.
     void releasePen(ToolContext& c);
 
   private:
     GdiObject freehandPen_ = nullptr;
     GdiObject canvasOriginalPen_ = nullptr;
-    GdiObject windowOriginalPen_ = nullptr;
 };
 
 } // namespace tovrel

@@ -19,7 +19,11 @@ class ToolContext {
   public:
     ToolContext(const DrawingSettings& settings, DragState& drag, OverlaySurfaces surfaces,
                 UndoHistory& history)
-        : settings(settings), drag(drag), s(surfaces), history(history) {}
+        : settings(settings), drag(drag), s(surfaces),
+          history(history), lit_{0, 0, surfaces.width, surfaces.height} {}
+    ~ToolContext();
+    ToolContext(const ToolContext&) = delete;
+    ToolContext& operator=(const ToolContext&) = delete;
 
     // The cursor is read on the screen; the messages and the Canvas use the overlay's coordinates.
     ScreenPoint cursor();
@@ -27,8 +31,13 @@ class ToolContext {
     // What a step around these points may change, on the screen, kept for undo before the step
     // draws; reach is how far a drawn pixel can lie from the points.
     PixelRect changing(Bounds shapes, int reach = kPenReach);
-    // Copies area of the Canvas to the window.
+    // Copies area of the Canvas to the window, each pixel outside the lit part at half
+    // brightness.
     void show(PixelRect area);
+    // What the window shows undimmed: the whole picture, or the part chosen with 选区.
+    PixelRect lit() const { return lit_; }
+    // Shows another part undimmed, copying to the window only what changes.
+    void light(PixelRect part);
     // Draws on the Canvas under R2_NOT with a pen of this style and width and the hollow brush.
     template <typename Draw> void invert(int style, int width, Draw draw);
     // So many pixels at 96 dots per inch, on this monitor.
@@ -42,6 +51,12 @@ class ToolContext {
     DragState& drag;
     const OverlaySurfaces s;
     UndoHistory& history;
+
+  private:
+    PixelRect lit_;
+    // Where dimmed rows are made on their way to the window, a band at a time.
+    std::uint32_t* band_ = nullptr;
+    std::size_t bandPixels_ = 0;
 };
 
 template <typename Draw> void ToolContext::invert(int style, int width, Draw draw) {

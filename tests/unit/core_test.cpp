@@ -86,6 +86,15 @@ Canvas written(RasterPlatform& platform, const Canvas& picture, const TypedText&
     });
 }
 
+// What the window shows of the picture with the part lit: outside it, each channel halved.
+Canvas shownLit(const Canvas& picture, PixelRect lit) {
+    Canvas shown = picture;
+    for (int i = 0; i < kW * kH; ++i)
+        if (i % kW < lit.left || i % kW >= lit.right || i / kW < lit.top || i / kW >= lit.bottom)
+            shown[i] = (picture[i] >> 1) & 0x7F7F7F;
+    return shown;
+}
+
 // Adjacent blocks of the mosaics checked so far, and how many of them share a colour.
 long blockPairs = 0, sameColour = 0;
 
@@ -136,12 +145,15 @@ void expectMosaic(const Canvas& before, const Canvas& after, Point16 a, Point16 
 // strokes after are taken back as before. Each mosaic is checked when a release or the next
 // press or undo finishes it, on a monitor of 96, 123 or 150 dots per inch. Texts are typed with
 // letters, line breaks, backspaces, surrogates and control characters: after each, the Canvas is
-// the picture as it was at the press with the whole text drawn on it once.
+// the picture as it was at the press with the whole text drawn on it once. A drag with 选区 lights
+// the part from the press to the mouse, clipped, while the rest of the window shows dimmed; a part
+// with no pixel, a click's, lights the whole picture again at the release or the stroke's end;
+// undo and redo leave the part alone, and it is what leaves the overlay.
 void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     std::mt19937 random(seed);
     auto any = [&](int n) { return int(random() % n); };
-    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen, ToolLine,
-                                       ToolArrow,     ToolMosaic,  ToolText};
+    constexpr std::int32_t kTools[] = {ToolRectangle, ToolEllipse, ToolPen,  ToolLine,
+                                       ToolArrow,     ToolMosaic,  ToolText, ToolPart};
     constexpr char16_t kUnits[] = {u'a', u'W', u'文', u' ', u'\r', u'\b', 0xD83D, 0xDE00, 0x1A};
     const int dpi = 96 + 27 * (seed % 3), block = int(std::lround(12 * dpi / 96.0));
     RasterPlatform platform;
@@ -172,6 +184,12 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
     Point16 typedAt;
     DrawingSettings typedWith;
     Canvas shown;
+    constexpr PixelRect kWhole = {0, 0, kW, kH};
+    PixelRect lit = kWhole;
+    std::optional<Point16> choosingFrom;
+    auto choiceFinished = [&] {
+        if (std::exchange(choosingFrom, std::nullopt) && isEmpty(lit)) lit = kWhole;
+    };
     auto mosaicFinished = [&] {
         if (outline && !othersDrew)
             expectMosaic(unmasked, canvas.pixels, outline->first, outline->second, block);
@@ -189,6 +207,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
             platform.cursor = {x, y};
             if (step % 25 == 0 || what < 4) { // a press, or an undo or redo between drags only
                 const bool press = step % 25 == 0, back = what < 2;
+                choiceFinished();
                 const bool shows = engine.showsStrokes(); // ends the stroke, as what follows would
                 ASSERT_NO_FATAL_FAILURE(mosaicFinished());
                 if (canvas.pixels != history[at]) {
@@ -204,7 +223,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 bool done = false;
                 typed.reset();
                 if (press) {
-                    settings = {kTools[any(7)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
+                    settings = {kTools[any(8)], ColorRef(random() & 0xFFFFFF), any(2), 1 + any(2)};
                     engine.onLeftButtonDown();
                     if (settings.tool == ToolText)
                         typed.emplace(), typedAt = drag.start, shown = canvas.pixels;
@@ -221,6 +240,7 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 if (done) at += back ? -1 : 1;
                 ASSERT_TRUE(canvas.pixels == history[at]) << "not the Canvas of that point";
                 if (!press) engine.onLeftButtonDown();
+                if (settings.tool == ToolPart) choosingFrom = drag.start, lit = {};
                 unmasked = canvas.pixels;
             } else if (what < 6) { // the right-click that opens the menu finishes a text
                 engine.finishText(), typed.reset();
@@ -239,12 +259,18 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                 ASSERT_TRUE(canvas.pixels == shown) << "not the picture with the text drawn once";
             } else if (what < 9) {
                 engine.onLeftButtonUp();
+                choiceFinished();
                 ASSERT_TRUE(outline || canvas.pixels == std::get<0>(before)) << "a release drew";
                 ASSERT_NO_FATAL_FAILURE(mosaicFinished());
             } else {
                 const bool held = any(8) != 0;
                 if (held && settings.tool == ToolMosaic)
                     outline = {drag.start, {std::int16_t(x), std::int16_t(y)}};
+                else if (held && settings.tool == ToolPart && choosingFrom)
+                    lit = {std::max(std::min<int>(choosingFrom->x, x), 0),
+                           std::max(std::min<int>(choosingFrom->y, y), 0),
+                           std::min(std::max<int>(choosingFrom->x, x), kW),
+                           std::min(std::max<int>(choosingFrom->y, y), kH)};
                 else if (held && settings.tool != ToolNone)
                     othersDrew = true;
                 engine.onMouseMove(held ? MK_LBUTTON_FLAG : 2 * any(2), std::uint16_t(x),
@@ -259,7 +285,9 @@ void drawAndTakeBack(unsigned seed, int steps, long failOn) {
                                                          drag.lastFreehand, drag.lastRubber))
                     << "a move without the button drew";
             }
-            ASSERT_TRUE(window.pixels == canvas.pixels) << "the window does not show the Canvas";
+            ASSERT_TRUE(window.pixels == shownLit(canvas.pixels, lit))
+                << "the window does not show the Canvas, dimmed outside the part";
+            ASSERT_TRUE(engine.part() == (isEmpty(lit) ? kWhole : lit)) << "not the part chosen";
         }
     }
     // Closing gives both surfaces their own pen back and deletes the freehand pen.
@@ -281,7 +309,7 @@ TEST(StrokeEngine, WindowShowsTheCanvasAndUndoWalksTheHistory) {
 // tile, which the history holds whole.
 TEST(StrokeEngine, OutOfMemoryLosesNoMoreThanTheHistory) {
     wholeTileSteps = 0;
-    for (unsigned seed = 3; seed <= 4; ++seed)
+    for (unsigned seed = 7; seed <= 8; ++seed)
         for (long k = 1; allocations >= k - 1; ++k) // until k is past the last allocation
             ASSERT_NO_FATAL_FAILURE(drawAndTakeBack(seed, 150, k));
     EXPECT_GT(wholeTileSteps, 0);

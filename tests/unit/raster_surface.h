@@ -95,6 +95,10 @@ class RasterSurface : public Surface {
             std::copy_n(&from.pixels[std::size_t(row) * from.width + left], right - left,
                         &pixels[std::size_t(row) * width + left]);
     }
+    void SetDIBitsToDevice(int x, int y, int w, int h, const std::uint32_t* from) override {
+        for (int row = 0; row < h; ++row)
+            std::copy_n(from + std::size_t(row) * w, w, &pixels[std::size_t(y + row) * width + x]);
+    }
 
     ColorRef SetTextColor(ColorRef colour) override { return std::exchange(textColour_, colour); }
     void DrawTextW(const char16_t* text, int length, PixelRect& rect, bool calculate) override {
