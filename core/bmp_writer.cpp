@@ -39,12 +39,13 @@ int bandRows(int width) {
 }
 
 void packBmpRows(const std::uint32_t* pixels, int width, int height, int first, int count,
-                 unsigned char* rows) {
+                 unsigned char* rows, std::size_t stride) {
     static_assert(std::endian::native == std::endian::little, "words are stored byte by byte");
-    const std::size_t stride = bmpRowsSize(width, 1);
+    const std::size_t rowBytes = bmpRowsSize(width, 1);
+    if (stride == 0) stride = std::size_t(width);
     for (int row = first; row < first + count; ++row) {
-        const std::uint32_t* from = pixels + std::size_t(height - 1 - row) * width;
-        unsigned char* to = rows + stride * (row - first);
+        const std::uint32_t* from = pixels + std::size_t(height - 1 - row) * stride;
+        unsigned char* to = rows + rowBytes * (row - first);
         int x = 0;
         for (; x + 4 <= width; x += 4, to += 12) { // four pixels fill three whole words
             storeWord(to, (from[x] & 0xFFFFFF) | from[x + 1] << 24);
@@ -53,16 +54,17 @@ void packBmpRows(const std::uint32_t* pixels, int width, int height, int first, 
         }
         for (; x < width; ++x, to += 3)
             std::memcpy(to, &from[x], 3);
-        std::memset(to, 0, stride - std::size_t(width) * 3);
+        std::memset(to, 0, rowBytes - std::size_t(width) * 3);
     }
 }
 
-int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t* pixels) {
+int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t* pixels,
+             std::size_t stride) {
     if (path == nullptr || pixels == nullptr || shape.bmWidth <= 0 || shape.bmHeight <= 0 ||
         shape.bmBitsPixel != 3)
         return 0;
-    const std::uint64_t stride = bmpRowsSize(shape.bmWidth, 1);
-    const std::uint64_t fileSize = kHeadersSize + stride * std::uint64_t(shape.bmHeight);
+    const std::uint64_t rowBytes = bmpRowsSize(shape.bmWidth, 1);
+    const std::uint64_t fileSize = kHeadersSize + rowBytes * std::uint64_t(shape.bmHeight);
     if (fileSize > 0xFFFFFFFFull) return 0;
 
     unsigned char header[kHeadersSize] = {}; // every field not set below is 0
@@ -79,15 +81,15 @@ int writeBmp(const char16_t* path, const BitmapShape& shape, const std::uint32_t
     put16(header + 28, 8 * shape.bmBitsPixel);                      // bits per pixel
 
     const int band = bandRows(shape.bmWidth);
-    void* rows = std::malloc(static_cast<std::size_t>(stride) * band);
+    void* rows = std::malloc(static_cast<std::size_t>(rowBytes) * band);
     if (!rows) return 0;
     ReplacingFile file(path);
     bool ok = file.isOpen() && file.writeAll(header, sizeof header);
     for (int first = 0; ok && first < shape.bmHeight; first += band) {
         const int count = std::min(band, shape.bmHeight - first);
         packBmpRows(pixels, shape.bmWidth, shape.bmHeight, first, count,
-                    static_cast<unsigned char*>(rows));
-        ok = file.writeAll(rows, stride * std::uint64_t(count));
+                    static_cast<unsigned char*>(rows), stride);
+        ok = file.writeAll(rows, rowBytes * std::uint64_t(count));
     }
     std::free(rows);
     return ok && file.commit() ? 1 : 0;

@@ -5,7 +5,7 @@
 namespace {
 
 // The rows behind a bitmap header, in memory the clipboard takes over; null when out of memory.
-HGLOBAL packDib(const std::uint32_t* pixels, int width, int height) {
+HGLOBAL packDib(const std::uint32_t* pixels, int width, int height, std::size_t stride) {
     const std::size_t rows = tovrel::bmpRowsSize(width, height);
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + rows);
     auto* header = memory ? static_cast<BITMAPINFOHEADER*>(GlobalLock(memory)) : nullptr;
@@ -22,7 +22,7 @@ HGLOBAL packDib(const std::uint32_t* pixels, int width, int height) {
     header->biCompression = BI_RGB;
     header->biSizeImage = static_cast<DWORD>(rows);
     tovrel::packBmpRows(pixels, width, height, 0, height,
-                        reinterpret_cast<unsigned char*>(header + 1));
+                        reinterpret_cast<unsigned char*>(header + 1), stride);
     GlobalUnlock(memory);
     return memory;
 }
@@ -38,8 +38,9 @@ bool openClipboard(HWND owner) {
 
 } // namespace
 
-bool copyPixelsToClipboard(HWND owner, const std::uint32_t* pixels, int width, int height) {
-    HGLOBAL dib = packDib(pixels, width, height);
+bool copyPixelsToClipboard(HWND owner, const std::uint32_t* pixels, int width, int height,
+                           std::size_t stride) {
+    HGLOBAL dib = packDib(pixels, width, height, stride);
     if (!dib) return false;
     if (!openClipboard(owner)) {
         GlobalFree(dib);

@@ -2,14 +2,24 @@
 
 using tovrel::GdiObject;
 
-HBITMAP createPixelBitmap(HDC dc, int width, int height, std::uint32_t*& bits) {
+namespace {
+
+// 32-bit pixels in rows top-down, as the Canvas holds them.
+BITMAPINFO topDownPixels(int width, int height) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
+    info.bmiHeader.biHeight = -height;
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+} // namespace
+
+HBITMAP createPixelBitmap(HDC dc, int width, int height, std::uint32_t*& bits) {
+    const BITMAPINFO info = topDownPixels(width, height);
     void* pixels = nullptr;
     HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
     bits = bitmap ? static_cast<std::uint32_t*>(pixels) : nullptr;
@@ -48,12 +58,19 @@ void GdiSurface::BitBlt(int x, int y, int width, int height, tovrel::Surface& so
     ::BitBlt(dc_, x, y, width, height, static_cast<GdiSurface&>(source).dc_, x, y, SRCCOPY);
 }
 
+void GdiSurface::SetDIBitsToDevice(int x, int y, int width, int height,
+                                   const std::uint32_t* pixels) {
+    const BITMAPINFO info = topDownPixels(width, height);
+    ::SetDIBitsToDevice(dc_, x, y, DWORD(width), DWORD(height), 0, 0, 0, UINT(height), pixels,
+                        &info, DIB_RGB_COLORS);
+}
+
 tovrel::ColorRef GdiSurface::SetTextColor(tovrel::ColorRef colour) {
     return ::SetTextColor(dc_, colour);
 }
 
 void GdiSurface::DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
-                          bool calculate) {
+                           bool calculate) {
     // Nothing to draw or measure; Wine reads past an empty text given with its length.
     if (length == 0) {
         rect.right = rect.left, rect.bottom = rect.top;

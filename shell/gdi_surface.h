@@ -23,9 +23,11 @@ class GdiSurface final : public tovrel::Surface {
     void Rectangle(int left, int top, int right, int bottom) override;
     void Ellipse(int left, int top, int right, int bottom) override;
     void BitBlt(int x, int y, int width, int height, tovrel::Surface& source) override;
+    void SetDIBitsToDevice(int x, int y, int width, int height,
+                           const std::uint32_t* pixels) override;
     tovrel::ColorRef SetTextColor(tovrel::ColorRef colour) override;
     void DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
-                  bool calculate) override;
+                   bool calculate) override;
     std::uint32_t* Bits() override;
 
   private:

@@ -80,16 +80,24 @@ class OverlaySession {
                SRCCOPY | CAPTUREBLT);
     }
 
-    // The Canvas holds exactly what the window shows, including parts a dialog covers now or
-    // that lie beyond a screen made smaller since the overlay opened.
+    // What leaves is the part chosen, or the whole picture, from the Canvas: it holds exactly what
+    // the window shows (undimmed), including parts a dialog covers now or that lie beyond a
+    // screen made smaller since the overlay opened.
     bool writeFile(const wchar_t* path) {
-        return writePicture(canvas_.Bits(), size_.width, size_.height, path);
+        const tovrel::PixelRect r = engine_.part();
+        return writePicture(partPixels(r), r.right - r.left, r.bottom - r.top, path, size_.width);
     }
     bool copyToClipboard() {
-        return copyPixelsToClipboard(window_, canvas_.Bits(), size_.width, size_.height);
+        const tovrel::PixelRect r = engine_.part();
+        return copyPixelsToClipboard(window_, partPixels(r), r.right - r.left, r.bottom - r.top,
+                                     size_.width);
     }
 
   private:
+    const std::uint32_t* partPixels(tovrel::PixelRect r) {
+        return canvas_.Bits() + std::size_t(r.top) * size_.width + r.left;
+    }
+
     HWND window_;
     POINT origin_;
     ScreenSize size_;

@@ -46,7 +46,8 @@ void chooseUpFilter(IPropertyBag2* options) {
     }
 }
 
-bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int width, int height) {
+bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int width, int height,
+                std::size_t pixelStride) {
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     if (FAILED(frame->SetSize(UINT(width), UINT(height))) ||
         FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
@@ -59,7 +60,7 @@ bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int w
     for (int first = 0; ok && first < height; first += band) {
         const int count = std::min(band, height - first);
         for (int row = 0; row < count; ++row)
-            tovrel::packBmpRows(pixels + std::size_t(first + row) * width, width, 1, 0, 1,
+            tovrel::packBmpRows(pixels + std::size_t(first + row) * pixelStride, width, 1, 0, 1,
                                 rows + stride * row);
         ok = SUCCEEDED(frame->WritePixels(UINT(count), UINT(stride), UINT(stride * count), rows));
     }
@@ -69,7 +70,8 @@ bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int w
 
 } // namespace
 
-bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out) {
+bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out,
+               std::size_t stride) {
     Com<IWICImagingFactory> factory;
     Com<IWICBitmapEncoder> encoder;
     Com<IWICBitmapFrameEncode> frame;
@@ -81,7 +83,8 @@ bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out)
         return false;
     chooseUpFilter(options.get());
     return SUCCEEDED(frame->Initialize(options.get())) &&
-           writeFrame(frame.get(), pixels, width, height) && SUCCEEDED(encoder->Commit());
+           writeFrame(frame.get(), pixels, width, height, stride ? stride : std::size_t(width)) &&
+           SUCCEEDED(encoder->Commit());
 }
 
 bool decodePng(const unsigned char* png, std::size_t size, PixelsFor& pixelsFor) {

@@ -18,9 +18,10 @@ wchar_t g_fileName[MAX_PATH];
 wchar_t g_fileTitle[MAX_PATH];
 
 // Encoded in memory first, so that a picture that cannot be encoded leaves no temporary behind.
-bool writePixelsAsPng(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+bool writePixelsAsPng(const std::uint32_t* pixels, int width, int height, const wchar_t* path,
+                      std::size_t stride) {
     MemoryStream png;
-    if (!encodePng(pixels, width, height, &png)) return false;
+    if (!encodePng(pixels, width, height, &png, stride)) return false;
     tovrel::ReplacingFile file(reinterpret_cast<const char16_t*>(path));
     auto append = [](void* to, const void* bytes, std::size_t count) {
         return static_cast<tovrel::ReplacingFile*>(to)->writeAll(bytes, count);
@@ -60,14 +61,16 @@ const wchar_t* askSavePath(HWND owner, bool& failed) {
     return nullptr;
 }
 
-bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path,
+                  std::size_t stride) {
     const std::size_t length = std::wcslen(path);
     const bool png = length >= 4 && _wcsicmp(path + length - 4, L".png") == 0;
-    return png ? writePixelsAsPng(pixels, width, height, path)
-               : writePixelsAsBmp(pixels, width, height, path);
+    return png ? writePixelsAsPng(pixels, width, height, path, stride)
+               : writePixelsAsBmp(pixels, width, height, path, stride);
 }
 
-bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path) {
+bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path,
+                      std::size_t stride) {
     const tovrel::BitmapShape shape = {0, width, height, 3 * width, 1, 3, nullptr};
-    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels) != 0;
+    return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels, stride) != 0;
 }

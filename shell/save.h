@@ -11,8 +11,11 @@ void initSaveDialogRecord(HWND owner);
 // cancelled or the dialog failed (failed then tells which).
 const wchar_t* askSavePath(HWND owner, bool& failed);
 
-// Writes width x height 32-bit top-down pixels as a 24-bit file whose content matches its name: a
-// PNG when the name ends in .png (in any case), a BMP otherwise. The file replaces any file at
-// path only once it is whole; false when it could not, with that file left as it was.
-bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
-bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
+// Writes width x height 32-bit top-down pixels, a row every stride pixels (0: every width), as a
+// 24-bit file whose content matches its name: a PNG when the name ends in .png (in any case), a
+// BMP otherwise. The file replaces any file at path only once it is whole; false when it could
+// not, with that file left as it was.
+bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path,
+                  std::size_t stride = 0);
+bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path,
+                      std::size_t stride = 0);

@@ -104,6 +104,15 @@ inline std::string difference(const Picture& actual, const Picture& expected) {
                  : "";
 }
 
+// Ctrl+C into an empty clipboard brings a bitmap that shows expected.
+inline bool copyShows(const Picture& expected) {
+    if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();
+    chord(VK_CONTROL, 'C');
+    Picture copied(expected.width, expected.height);
+    return waitUntil([&] { return loadBmp(copied, clipboardDib(), true); }) &&
+           difference(copied, expected).empty();
+}
+
 // Drawing reaches the screen a little after the input: checks the screen once it shows the
 // picture, or at the end of the wait.
 inline bool screenShows(const Picture& expected, const char* what, int line, std::string detail,

@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run|monitors
+// Usage: wintests desk|drawing|save|units|run|monitors|part
 #include "driver.h"
 
 #include <cmath>
@@ -530,7 +530,8 @@ void save() {
 // right of it with a white square on it. A tool from the tray freezes the primary, wherever the
 // cursor is; Win+Shift+D the monitor under the cursor, its overlay covering just that monitor with
 // its picture. On the second, a rectangle lands under the cursor, the save and the copy are that
-// monitor's picture at its size, and Esc and then the tray's 撤销 bring the picture back there.
+// monitor's picture at its size, and Esc and then the tray's 撤销 bring the picture back there,
+// where a part chosen is copied.
 void monitors() {
     const RECT primary = {0, 0, 1280, 800}, second = {1280, 0, 2304, 768};
     const POINT there = {1280, 0};
@@ -574,6 +575,12 @@ void monitors() {
     DestroyWindow(square); // what comes back is the picture kept, not the screen
     CHECK(chooseFromTray(tovrel.main, kUndo) && covers(second), "brought back elsewhere");
     CHECK_SCREEN_AT(expected, there, "brought back");
+    // A part chosen there is where the drag was, in that monitor's pixels.
+    Picture part(300, 200);
+    BitBlt(part.dc(), 0, 0, 300, 200, expected.dc(), 100, 250, SRCCOPY);
+    CHECK(chooseFromOverlay(kPart, -1, there));
+    drag({1380, 250}, {1680, 450});
+    CHECK(copyShows(part), "the part on the second monitor");
     key(VK_ESCAPE);
     REQUIRE(tovrel.overlayCloses());
 
@@ -616,14 +623,15 @@ void run() {
 } // namespace
 
 void units(); // units.cpp
+void part();  // part.cpp
 
 int main(int argc, char** argv) {
-    const std::map<std::string, void (*)()> scenarios = {{"desk", desk}, {"drawing", drawing},
-                                                         {"save", save}, {"units", units},
-                                                         {"run", run},   {"monitors", monitors}};
+    const std::map<std::string, void (*)()> scenarios = {
+        {"desk", desk}, {"drawing", drawing},   {"save", save}, {"units", units},
+        {"run", run},   {"monitors", monitors}, {"part", part}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run|monitors"), 2;
+        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part"), 2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
