@@ -135,9 +135,39 @@ void mosaicAgainstFrameCopy(benchmark::State& state) {
         });
 }
 
+// With a 1000x800 part chosen, everything outside it shown dimmed: state.range(0) 0 a 300x200
+// rectangle's step across the part's corner, 1 the part's corner moved by 8 pixels as it is chosen.
+void partAgainstFrameCopy(benchmark::State& state) {
+    Screen screen;
+    screen.settings.tool = tovrel::ToolPart;
+    screen.platform.cursor = {1000, 600};
+    screen.engine.onLeftButtonDown();
+    screen.engine.onMouseMove(tovrel::MK_LBUTTON_FLAG, 2000, 1400);
+    const bool corner = state.range(0) == 1;
+    if (!corner) {
+        screen.engine.onLeftButtonUp();
+        screen.settings.tool = tovrel::ToolRectangle;
+        screen.platform.cursor = {1850, 1300};
+        screen.engine.onLeftButtonDown();
+    }
+    const int x = corner ? 2000 : 2150, y = corner ? 1400 : 1500, step = corner ? 8 : 1;
+    int move = 0;
+    screen.againstFrameCopy(state, [&] {
+        const int wobble = ++move % 2 * step;
+        screen.engine.onMouseMove(tovrel::MK_LBUTTON_FLAG, std::uint16_t(x + wobble),
+                                  std::uint16_t(y + wobble));
+    });
+}
+
 } // namespace
 
 BENCHMARK(rectangleStepAgainstFrameCopy)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(1.0);
+BENCHMARK(partAgainstFrameCopy)
     ->Arg(0)
     ->Arg(1)
     ->Unit(benchmark::kMillisecond)
@@ -160,15 +190,19 @@ BENCHMARK(mosaicAgainstFrameCopy)
 int main(int argc, char** argv) {
     const std::vector<double> ratios = ratio_bench::runBenchmarks(&argc, argv);
     std::fflush(stderr);
-    if (ratios.size() != 5) return 1;
+    if (ratios.size() != 7) return 1;
     std::printf("3840x2160 rubber-band step / one frame copy (medians):\n"
                 "  300x200 rectangle:        %.3f (aim: at most 0.05)\n"
                 "  corner-to-corner drag:    %.3f (aim: at most 1.1)\n"
+                "with a 1000x800 part chosen, the rest dimmed / one frame copy:\n"
+                "  300x200 rectangle step across the part's corner: %.3f (aim: at most 0.05)\n"
+                "  the part's corner moved by 8 pixels:             %.3f (aim: at most 0.05)\n"
                 "undo of a 300x200 rectangle stroke / one frame copy: %.4f (aim: at most 0.05)\n"
                 "history of 100 such strokes / one frame: %.4f (aim: at most 1)\n"
                 "mosaic with its undo step (release and the stroke recorded) / one frame copy:\n"
                 "  300x200 rectangle:        %.3f (aim: at most 0.05)\n"
                 "  the whole picture:        %.3f (aim: at most 2)\n",
-                ratios[0], ratios[1], ratios[2], historyPerFrame, ratios[3], ratios[4]);
+                ratios[0], ratios[1], ratios[2], ratios[3], ratios[4], historyPerFrame, ratios[5],
+                ratios[6]);
     return 0;
 }

@@ -50,9 +50,10 @@ void part() {
         HWND dialog = tovrel.openSaveDialog();
         REQUIRE(dialog);
         nameFile(dialog, path), key(VK_RETURN);
-        CHECK(waitUntil([&] { return loadPicture(file, readFile(path), path.ends_with(L".png")); }) &&
-                  difference(file, cut).empty() && activeAgain(overlay),
-              narrow(name));
+        CHECK(
+            waitUntil([&] { return loadPicture(file, readFile(path), path.ends_with(L".png")); }) &&
+                difference(file, cut).empty() && activeAgain(overlay),
+            narrow(name));
     }
 
     // A click chooses the whole picture again, and the copy is whole.
