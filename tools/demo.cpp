@@ -2,8 +2,8 @@
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
 // screen; undo-before.bmp and undo-after.bmp, a slip and the same place after Ctrl+Z;
 // tray-menu.bmp and overlay-menu.bmp, the two menus open; mosaic.bmp, a mosaic over part of the
-// drawing; text.bmp, a note typed at the arrow; desktop.bmp, the tray menu open at the icon in the
-// corner of the desktop's taskbar.
+// drawing; text.bmp, a note typed at the arrow; part.bmp, a part chosen to share; desktop.bmp, the
+// tray menu open at the icon in the corner of the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -151,6 +151,15 @@ int wmain(int argc, wchar_t** argv) {
     typeText(saved), key(VK_RETURN);
     const bool written =
         step(waitUntil([&] { return exists(saved); }), "picture saved through the save dialog");
+
+    // The part to share, the note and what it points at; the rest dims.
+    activeAgain(tovrel.overlay());
+    chooseFromOverlay(kPart);
+    drag({720, 420}, {1180, 700}, 30);
+    Sleep(300);
+    step(saveScreen({0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+                    folder + L"part.bmp"),
+         "part screenshot");
     key(VK_ESCAPE);
     tovrel.overlayCloses(); // else the tray's posted message would overtake the key
 
