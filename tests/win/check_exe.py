@@ -11,7 +11,7 @@ resources = re.sub(r"\\x([0-9a-f]{4})", lambda m: chr(int(m[1], 16)), resources)
 dlls = {name.lower() for name in re.findall(r"DLL Name: (\S+)", headers)}
 flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", headers)[1], 16)
 checks = {
-    f"imports {sorted(dlls)}": dlls <= {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll",
+    f"imports {sorted(dlls)}": dlls <= {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "advapi32.dll",
                                         "comdlg32.dll", "comctl32.dll", "ole32.dll", "imm32.dll", "msvcrt.dll"},
     f"DllCharacteristics {flags:#x} lack high-entropy ASLR or DEP": flags & 0x160 == 0x160,
     f"{os.path.getsize(exe)} bytes, over 150 KiB": os.path.getsize(exe) <= 150 * 1024,
