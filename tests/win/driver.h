@@ -157,6 +157,26 @@ inline std::string narrow(const std::wstring& text) {
            out;
 }
 
+// The program's box "提示信息" saying text, once it is in front; null if none comes.
+inline HWND messageShown(DWORD processId, const wchar_t* text, DWORD ms = 5000) {
+    HWND box = nullptr;
+    return waitUntil([&] { return (box = dialogOf(processId, true, L"提示信息")) && inFront(box); },
+                     ms) &&
+                   FindWindowExW(box, nullptr, L"Static", text)
+               ? box
+               : nullptr;
+}
+
+// Starts a command line, as the Run dialog would.
+inline bool startCommand(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &started) &&
+           CloseHandle(started.hThread) && CloseHandle(started.hProcess);
+}
+
 // A folder of its own beside this program, for the files a test writes.
 inline std::wstring testFolder(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};

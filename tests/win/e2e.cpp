@@ -2,9 +2,13 @@
 // Usage: wintests desk|drawing|save|units|run|monitors
 #include "driver.h"
 
+#include <sddl.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <cwctype>
 #include <map>
+#include <optional>
 
 using namespace driver;
 
@@ -27,6 +31,122 @@ void drawKeyTaken() {
     CHECK(tovrel.openWith(kRectangle) && chooseFromTray(tovrel.main, kExit) &&
           tovrel.exitCode() == 0);
     UnregisterHotKey(nullptr, 1);
+}
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The REG_SZ value "Tovrel" under the current user's Run key, "-" for none; set to "-", deleted.
+std::wstring runValue() {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel", RRF_RT_REG_SZ | RRF_NOEXPAND,
+                        nullptr, value, &bytes)
+               ? L"-"
+               : value;
+}
+void setRunValue(const std::wstring& value) {
+    value == L"-" ? RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel")
+                  : RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel", REG_SZ, value.c_str(),
+                                    DWORD(2 * value.size() + 2));
+}
+
+// Writing the Run key's values denied to everyone, as a policy would, or allowed again.
+void denyRunKey(bool deny) {
+    HKEY run = nullptr;
+    PSECURITY_DESCRIPTOR rights = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, WRITE_DAC, &run);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        deny ? L"D:(D;;KW;;;WD)(A;;KA;;;WD)" : L"D:(A;;KA;;;WD)", 1, &rights, nullptr);
+    RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, rights), LocalFree(rights), RegCloseKey(run);
+}
+
+// Presses key in the open menu, then finds the highlighted item as the screen shows it, once it is
+// not at wasAt: its top, and how far right of the highlight's left edge it first shows anything,
+// its check mark or else its text.
+std::pair<int, int> highlightedAfter(WORD pressed, int wasAt = -1) {
+    key(pressed);
+    RECT r = {};
+    GetWindowRect(shownWindows(L"#32768")[0], &r);
+    Picture shot(r.right - r.left, r.bottom - r.top);
+    const COLORREF c = GetSysColor(COLOR_HIGHLIGHT);
+    const std::uint32_t lit = RGB(GetBValue(c), GetGValue(c), GetRValue(c));
+    int top = -1, first = 0;
+    waitUntil([&] {
+        shot.copyScreen(r.left, r.top), top = -1, first = shot.width;
+        for (int y = 0; y < shot.height; ++y) {
+            int lits = 0, left = shot.width, x = 0;
+            for (; x < shot.width; ++x)
+                if (shot.at(x, y) == lit) ++lits, left = std::min(left, x);
+            if (lits * 2 < shot.width) continue; // not the highlight's row
+            for (x = left; x < shot.width && shot.at(x, y) == lit;)
+                ++x;
+            top = top < 0 ? y : top, first = std::min(first, x - left);
+        }
+        return top >= 0 && top != wasAt;
+    });
+    return {top, first};
+}
+
+// 开机启动 shows and changes the value "Tovrel" of the current user's Run key, read anew at each
+// opening of the menu: set by another program while Tovrel runs, naming another path or this one
+// in another case. Tovrel writes exactly its own quoted path, or deletes the value; where the key
+// is denied to it, a box says so, over an overlay too, and the value stays. 退出 leaves the value
+// alone, and Tovrel started from it at sign-in is Tovrel as always.
+void startWithWindows() {
+    struct Restored {
+        ~Restored() { denyRunKey(false), setRunValue(L"-"); }
+    } restored;
+    setRunValue(L"-");
+    Program tovrel;
+    auto quotedImage = [](const Program& program) {
+        wchar_t image[MAX_PATH] = {};
+        DWORD length = MAX_PATH;
+        QueryFullProcessImageNameW(program.process(), 0, image, &length);
+        return L"\"" + std::wstring(image) + L"\"";
+    };
+    const std::wstring own = quotedImage(tovrel);
+    std::wstring upper = own;
+    std::transform(own.begin(), own.end(), upper.begin(), towupper);
+    const struct {
+        std::wstring before;
+        bool marked, denied;
+        std::wstring after;
+    } rows[] = {
+        {L"-", false, false, own},
+        {own, true, false, L"-"},
+        {L"\"C:\\Old\\Tovrel.exe\"", false, false, own},
+        {upper, true, false, L"-"},
+        {L"-", false, true, L"-"},
+        {own, true, true, own}, // over an overlay, which owns the box
+    };
+    for (const auto& row : rows) {
+        const std::string name = "row " + std::to_string(&row - rows);
+        setRunValue(row.before), denyRunKey(row.denied);
+        const HWND overlay =
+            &row == std::end(rows) - 1 ? (drawKey(), tovrel.waitForOverlay()) : nullptr;
+        // From the bottom: 退出, 关于作者, then 开机启动, which is chosen.
+        PostMessageW(tovrel.main, kTrayNotify, 0, WM_RBUTTONDOWN);
+        REQUIRE(waitUntil(menuOpen), name);
+        const auto about = highlightedAfter(VK_UP, highlightedAfter(VK_UP).first);
+        const auto item = highlightedAfter(VK_UP, about.first);
+        // The mark comes in the room before the texts, which start at about the same place.
+        CHECK((item.second * 2 < about.second) == row.marked, name);
+        key(VK_RETURN);
+        const HWND box = row.denied ? messageShown(tovrel.id(), L"设置失败") : nullptr;
+        CHECK(!row.denied || GetWindow(box, GW_OWNER) == (overlay ? overlay : tovrel.main), name);
+        if (overlay) drawKey(), CHECK(!closes(overlay, 1000), "the key acted over the box");
+        if (box) CHECK(PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box), name);
+        denyRunKey(false);
+        CHECK(waitUntil([&] { return runValue() == row.after; }, 3000), name);
+        if (overlay) CHECK(activeAgain(overlay) && (key(VK_ESCAPE), tovrel.overlayCloses()), name);
+    }
+    CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0 && runValue() == own);
+    // Wine's sign-in: wineboot starts the programs of the Run keys, as Explorer does.
+    REQUIRE(startCommand(L"wineboot.exe"));
+    Program started{Program::Running{}};
+    CHECK(started.main && trayIcon(NIM_MODIFY, started.main) && quotedImage(started) == own,
+          "not started at sign-in");
+    CHECK(chooseFromTray(started.main, kExit) && started.exitCode() == 0 && runValue() == own);
 }
 
 // The tray icon and menu, Win+Shift+D, the About box without and with an overlay, and the ways
@@ -118,6 +238,7 @@ void desk() {
     CHECK_SCREEN(expected, "brought back after the key");
     PostMessageW(main, WM_CLOSE, 0, 0);
     CHECK(tovrel.exitCode() == 0, "after WM_CLOSE");
+    startWithWindows();
 }
 
 enum Shape { kNothing, kBox, kOval, kStraight, kArrowed, kStroke };
@@ -341,12 +462,9 @@ void save() {
                activeAgain(overlay);
     };
     auto failureShown = [&](const wchar_t* text, DWORD ms) {
-        HWND box = nullptr;
-        return waitUntil(
-                   [&] { return (box = dialogOf(tovrel.id(), true, L"提示信息")) && inFront(box); },
-                   ms) &&
-               FindWindowExW(box, nullptr, L"Static", text) && !IsWindowEnabled(overlay) &&
-               PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box) && activeAgain(overlay);
+        const HWND box = messageShown(tovrel.id(), text, ms);
+        return box && !IsWindowEnabled(overlay) && PostMessageW(box, WM_COMMAND, IDOK, 0) &&
+               closes(box) && activeAgain(overlay);
     };
 
     // A cancel says nothing. Meanwhile the overlay takes no input and stays behind the dialog.
@@ -596,14 +714,8 @@ void run() {
               bar.right == 1152 && bar.bottom == 720,
           "no taskbar along the bottom of a desktop as large as the X screen");
     auto atTheDisplay = [](const wchar_t* keys) {
-        std::wstring command = L"start.exe /unix /usr/bin/xdotool mousemove 600 300 click 1 " +
-                               std::wstring(L"sleep 0.3 key ") + keys;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION started = {};
-        return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &started) &&
-               CloseHandle(started.hThread) && CloseHandle(started.hProcess);
+        return startCommand(L"start.exe /unix /usr/bin/xdotool mousemove 600 300 click 1 " +
+                            std::wstring(L"sleep 0.3 key ") + keys);
     };
     REQUIRE(tovrel.main && atTheDisplay(L"super+shift+d") && tovrel.waitForOverlay(),
             "the key at the X display");
