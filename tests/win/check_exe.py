@@ -24,7 +24,7 @@ expected = ["108 14 /* RT_GROUP_ICON */", "/* Has 1 elements.  */", r'"\040\040\
     'level=""asInvoker"" uiAccess=""false""', '>true/PM</dpiAware>', '>PerMonitorV2, PerMonitor</',
     'name=""Microsoft.Windows.Common-Controls"" version=""6.0.0.0""',
     'publicKeyToken=""6595b64144ccf1df""', 'CONTROL L"Tovrel，1.0 版", -1, "STATIC", 0x50020080,',
-    'CONTROL L"作者链接：", -1, "STATIC", 0x50020000,', 'CONTROL L"确定", 1, "BUTTON", 0x50030001,']
+    'CONTROL L"作者链接：", 1002, "STATIC", 0x50020000,', 'CONTROL L"确定", 1, "BUTTON", 0x50030001,']
 checks.update({f"no resource text:\n{text}": text in resources for text in expected})
 failures = [what for what, ok in checks.items() if not ok]
 print("\n".join(f"FAILED: {what}" for what in failures) or f"{exe}: as it should be")
