@@ -1,5 +1,7 @@
 #include "start_with_windows.h"
 
+#include <windows.h>
+
 #include <cstdlib>
 
 namespace {

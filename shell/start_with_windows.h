@@ -1,8 +1,6 @@
 // 开机启动: the current user's Run key starts this program at sign-in.
 #pragma once
 
-#include <windows.h>
-
 // Whether the value "Tovrel" under HKCU's Run key holds this exe's full path in double quotes,
 // in any case.
 bool startsWithWindows();
