@@ -23,10 +23,11 @@ mingw: bootstrap
 # sanitized, run; interrupted, this waits for them to stop.
 test: bootstrap
 	@scripts/with-wine true & desk=$$!; scripts/with-wine --monitors true & monitors=$$!; \
-		trap 'kill $$desk $$monitors 2>/dev/null; wait $$desk $$monitors; exit 130' INT TERM; \
+		scripts/with-wine --dpi 144 true & dpi=$$!; \
+		trap 'kill $$desk $$monitors $$dpi 2>/dev/null; wait $$desk $$monitors $$dpi; exit 130' INT TERM; \
 		$(MAKE) --no-print-directory native sanitize mingw && ctest --preset native && \
 			ctest --preset sanitize; passed=$$?; \
-		wait $$desk && wait $$monitors && [ $$passed -eq 0 ]
+		wait $$desk && wait $$monitors && wait $$dpi && [ $$passed -eq 0 ]
 	scripts/with-wine ctest --preset mingw -LE soak
 
 run: mingw

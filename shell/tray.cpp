@@ -5,6 +5,7 @@
 #include "menus.h"
 #include "overlay.h"
 #include "resource_ids.h"
+#include "start_with_windows.h"
 
 #include <shellapi.h>
 
@@ -29,6 +30,16 @@ void tellIfKeyTaken() {
     wcscpy_s(balloon.szInfoTitle, L"Tovrel");
     balloon.dwInfoFlags = NIIF_WARNING;
     Shell_NotifyIconW(NIM_MODIFY, &balloon);
+}
+
+// Owned by an open overlay, a box is above it and the overlay waits for it.
+HWND boxOwner(HWND mainWindow) {
+    return overlayWindow() ? overlayWindow() : mainWindow;
+}
+
+void tellFailure(HWND owner, const wchar_t* text) {
+    InModalLoop modal;
+    MessageBoxW(owner, text, L"提示信息", MB_OK);
 }
 
 } // namespace
@@ -79,6 +90,10 @@ void buildTrayMenu() {
 }
 
 void showTrayMenu(HWND mainWindow) {
+    // Read at each opening: Task Manager or another copy may have changed it since.
+    const bool startsAtSignIn = startsWithWindows();
+    CheckMenuItem(g_trayMenu.get(), kStartWithWindowsItem.trayId,
+                  MF_BYCOMMAND | (startsAtSignIn ? MF_CHECKED : MF_UNCHECKED));
     SetForegroundWindow(mainWindow);
     const CommandId id = trackMenuAtCursor(g_trayMenu.get(), mainWindow, TPM_RIGHTALIGN);
     // Lets the menu close properly when the user clicks elsewhere next time.
@@ -87,8 +102,11 @@ void showTrayMenu(HWND mainWindow) {
     case Request::OpenOverlay: openOverlay(); break;
     // With no overlay open, the undo takes back the last one thrown away.
     case Request::CloseOverlay: overlayWindow() ? closeOverlay() : bringBackOverlay(); break;
-    // Owned by an open overlay, the box is above it and the overlay waits for it.
-    case Request::ShowAbout: showAboutBox(overlayWindow() ? overlayWindow() : mainWindow); break;
+    // The mark as shown is what the user asks to change.
+    case Request::ToggleStartWithWindows:
+        if (!setStartWithWindows(!startsAtSignIn)) tellFailure(boxOwner(mainWindow), L"设置失败");
+        break;
+    case Request::ShowAbout: showAboutBox(boxOwner(mainWindow)); break;
     case Request::Exit: endProgram(); break;
     default: break;
     }

@@ -5,6 +5,7 @@
 #include "automation.h"
 #include "png_codec.h"
 
+#include <cmath>
 #include <cstdio>
 #include <span>
 
@@ -35,11 +36,12 @@ void draw(Picture& p, int style, int penWidth, COLORREF colour, int mix, Draw ho
         GdiFlush();
 }
 
-// Draws text in black on p as the text tool does, in the font it asks for, its first line at at;
-// or, with measure, only the box it takes.
-inline RECT write(Picture& p, const std::wstring& text, POINT at, bool measure = false) {
+// Draws text in black on p as the text tool does, in the font it asks for (24 pixels high at 96
+// DPI), its first line at at; or, with measure, only the box it takes.
+inline RECT write(Picture& p, const std::wstring& text, POINT at, bool measure = false,
+                  int height = 24) {
     HGDIOBJ font =
-        SelectObject(p.dc(), CreateFontW(-24, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
+        SelectObject(p.dc(), CreateFontW(-height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET,
                                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                          DEFAULT_PITCH, L"Microsoft YaHei"));
     RECT r = {at.x, at.y, at.x, at.y};
@@ -48,6 +50,38 @@ inline RECT write(Picture& p, const std::wstring& text, POINT at, bool measure =
               DT_NOPREFIX | DT_NOCLIP | (measure ? DT_CALCRECT : 0));
     DeleteObject(SelectObject(p.dc(), font)), GdiFlush();
     return r;
+}
+
+// What makes r on shot no mosaic over before, if anything: a change outside r, a block (12x12 at
+// 96 DPI) aligned to r's top-left corner that is not of one colour, a channel more than 12 from
+// r's average on before, or neighbouring blocks alike more often than noise makes them.
+inline std::string mosaicFault(const Picture& shot, const Picture& before, RECT r, int block = 12) {
+    double sum[3] = {};
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += before.at(x, y) >> 8 * c & 0xFF;
+    const double count = double(r.right - r.left) * (r.bottom - r.top);
+    int pairs = 0, alike = 0;
+    for (int i = 0; i < shot.width * shot.height; ++i) {
+        const int x = i % shot.width, y = i / shot.width, dx = x - r.left, dy = y - r.top;
+        const std::uint32_t c = shot.at(x, y);
+        const bool inside = PtInRect(&r, {x, y});
+        const char* fault = nullptr;
+        if (!inside && c != before.at(x, y)) fault = "changed outside";
+        if (inside && c != shot.at(x - dx % block, y - dy % block))
+            fault = "a block not of one colour";
+        for (int ch = 0; ch < 3 && inside; ++ch)
+            if (std::abs(int(c >> 8 * ch & 0xFF) - std::lround(sum[ch] / count)) > 12)
+                fault = "more than 12 from the average";
+        if (fault) return fault + (" at " + std::to_string(x) + "," + std::to_string(y));
+        for (auto [nx, ny] : {std::pair{x - block, y}, {x, y - block}})
+            if (inside && dx % block == 0 && dy % block == 0 && PtInRect(&r, {nx, ny}))
+                ++pairs, alike += c == shot.at(nx, ny);
+    }
+    return alike * 4 < pairs ? ""
+                             : std::to_string(alike) + " of " + std::to_string(pairs) +
+                                   " neighbouring blocks alike";
 }
 
 // Loads into p a 24-bit bottom-up picture of its size, every header field as it must be: a BMP
@@ -164,6 +198,55 @@ inline std::string narrow(const std::wstring& text) {
     return out.resize(WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), out.data(),
                                           int(out.size()), 0, 0)),
            out;
+}
+
+// The program's box "提示信息" saying text, once it is in front; null if none comes.
+inline HWND messageShown(DWORD processId, const wchar_t* text, DWORD ms = 5000) {
+    HWND box = nullptr;
+    return waitUntil([&] { return (box = dialogOf(processId, true, L"提示信息")) && inFront(box); },
+                     ms) &&
+                   FindWindowExW(box, nullptr, L"Static", text)
+               ? box
+               : nullptr;
+}
+
+// What keeps the About box from showing its link whole, if anything: its address, in the font the
+// dialog names (9-point MS Shell Dlg at its DPI), wider than the link or than the room left to the
+// dialog's right edge, or the label's text running under the link.
+inline std::string aboutLinkFault(HWND about) {
+    const HWND link = GetDlgItem(about, 1001),
+               label = FindWindowExW(about, nullptr, L"Static", L"作者链接：");
+    HDC dc = GetDC(nullptr);
+    const HGDIOBJ original =
+        SelectObject(dc, CreateFontW(-MulDiv(9, GetDpiForWindow(about), 72), 0, 0, 0, 0, 0, 0, 0,
+                                     DEFAULT_CHARSET, 0, 0, 0, 0, L"MS Shell Dlg"));
+    SIZE address = {}, labelText = {};
+    GetTextExtentPoint32W(dc, L"https://tovrel.example.org/", 27, &address);
+    GetTextExtentPoint32W(dc, L"作者链接：", 5, &labelText);
+    DeleteObject(SelectObject(dc, original)), ReleaseDC(nullptr, dc);
+    RECT at = {}, labelAt = {}, client = {}, dialog = {};
+    GetWindowRect(link, &at), GetWindowRect(label, &labelAt), GetClientRect(link, &client);
+    GetClientRect(about, &dialog), MapWindowPoints(about, nullptr, (POINT*)&dialog, 2);
+    const std::string fault = address.cx > client.right || at.left + address.cx > dialog.right
+                                  ? "the address needs " + std::to_string(address.cx) +
+                                        " pixels, the link has " + std::to_string(client.right) +
+                                        "; "
+                                  : "";
+    return fault +
+           (labelAt.left + labelText.cx > at.left
+                ? "the label runs " + std::to_string(labelAt.left + labelText.cx - at.left) +
+                      " pixels under the link"
+                : "");
+}
+
+// Starts a command line, as the Run dialog would.
+inline bool startCommand(std::wstring command) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &started) &&
+           CloseHandle(started.hThread) && CloseHandle(started.hProcess);
 }
 
 // A folder of its own beside this program, for the files a test writes.

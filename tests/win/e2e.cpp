@@ -1,10 +1,14 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run|monitors|part
+// Usage: wintests desk|drawing|save|units|run|monitors|part|dpi
 #include "driver.h"
+
+#include <sddl.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cwctype>
 #include <map>
+#include <optional>
 
 using namespace driver;
 
@@ -27,6 +31,122 @@ void drawKeyTaken() {
     CHECK(tovrel.openWith(kRectangle) && chooseFromTray(tovrel.main, kExit) &&
           tovrel.exitCode() == 0);
     UnregisterHotKey(nullptr, 1);
+}
+
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+// The REG_SZ value "Tovrel" under the current user's Run key, "-" for none; set to "-", deleted.
+std::wstring runValue() {
+    wchar_t value[1024] = {};
+    DWORD bytes = sizeof(value);
+    return RegGetValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel", RRF_RT_REG_SZ | RRF_NOEXPAND,
+                        nullptr, value, &bytes)
+               ? L"-"
+               : value;
+}
+void setRunValue(const std::wstring& value) {
+    value == L"-" ? RegDeleteKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel")
+                  : RegSetKeyValueW(HKEY_CURRENT_USER, kRunKey, L"Tovrel", REG_SZ, value.c_str(),
+                                    DWORD(2 * value.size() + 2));
+}
+
+// Writing the Run key's values denied to everyone, as a policy would, or allowed again.
+void denyRunKey(bool deny) {
+    HKEY run = nullptr;
+    PSECURITY_DESCRIPTOR rights = nullptr;
+    RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, WRITE_DAC, &run);
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        deny ? L"D:(D;;KW;;;WD)(A;;KA;;;WD)" : L"D:(A;;KA;;;WD)", 1, &rights, nullptr);
+    RegSetKeySecurity(run, DACL_SECURITY_INFORMATION, rights), LocalFree(rights), RegCloseKey(run);
+}
+
+// Presses key in the open menu, then finds the highlighted item as the screen shows it, once it is
+// not at wasAt: its top, and how far right of the highlight's left edge it first shows anything,
+// its check mark or else its text.
+std::pair<int, int> highlightedAfter(WORD pressed, int wasAt = -1) {
+    key(pressed);
+    RECT r = {};
+    GetWindowRect(shownWindows(L"#32768")[0], &r);
+    Picture shot(r.right - r.left, r.bottom - r.top);
+    const COLORREF c = GetSysColor(COLOR_HIGHLIGHT);
+    const std::uint32_t lit = RGB(GetBValue(c), GetGValue(c), GetRValue(c));
+    int top = -1, first = 0;
+    waitUntil([&] {
+        shot.copyScreen(r.left, r.top), top = -1, first = shot.width;
+        for (int y = 0; y < shot.height; ++y) {
+            int lits = 0, left = shot.width, x = 0;
+            for (; x < shot.width; ++x)
+                if (shot.at(x, y) == lit) ++lits, left = std::min(left, x);
+            if (lits * 2 < shot.width) continue; // not the highlight's row
+            for (x = left; x < shot.width && shot.at(x, y) == lit;)
+                ++x;
+            top = top < 0 ? y : top, first = std::min(first, x - left);
+        }
+        return top >= 0 && top != wasAt;
+    });
+    return {top, first};
+}
+
+// 开机启动 shows and changes the value "Tovrel" of the current user's Run key, read anew at each
+// opening of the menu: set by another program while Tovrel runs, naming another path or this one
+// in another case. Tovrel writes exactly its own quoted path, or deletes the value; where the key
+// is denied to it, a box says so, over an overlay too, and the value stays. 退出 leaves the value
+// alone, and Tovrel started from it at sign-in is Tovrel as always.
+void startWithWindows() {
+    struct Restored {
+        ~Restored() { denyRunKey(false), setRunValue(L"-"); }
+    } restored;
+    setRunValue(L"-");
+    Program tovrel;
+    auto quotedImage = [](const Program& program) {
+        wchar_t image[MAX_PATH] = {};
+        DWORD length = MAX_PATH;
+        QueryFullProcessImageNameW(program.process(), 0, image, &length);
+        return L"\"" + std::wstring(image) + L"\"";
+    };
+    const std::wstring own = quotedImage(tovrel);
+    std::wstring upper = own;
+    std::transform(own.begin(), own.end(), upper.begin(), towupper);
+    const struct {
+        std::wstring before;
+        bool marked, denied;
+        std::wstring after;
+    } rows[] = {
+        {L"-", false, false, own},
+        {own, true, false, L"-"},
+        {L"\"C:\\Old\\Tovrel.exe\"", false, false, own},
+        {upper, true, false, L"-"},
+        {L"-", false, true, L"-"},
+        {own, true, true, own}, // over an overlay, which owns the box
+    };
+    for (const auto& row : rows) {
+        const std::string name = "row " + std::to_string(&row - rows);
+        setRunValue(row.before), denyRunKey(row.denied);
+        const HWND overlay =
+            &row == std::end(rows) - 1 ? (drawKey(), tovrel.waitForOverlay()) : nullptr;
+        // From the bottom: 退出, 关于作者, then 开机启动, which is chosen.
+        PostMessageW(tovrel.main, kTrayNotify, 0, WM_RBUTTONDOWN);
+        REQUIRE(waitUntil(menuOpen), name);
+        const auto about = highlightedAfter(VK_UP, highlightedAfter(VK_UP).first);
+        const auto item = highlightedAfter(VK_UP, about.first);
+        // The mark comes in the room before the texts, which start at about the same place.
+        CHECK((item.second * 2 < about.second) == row.marked, name);
+        key(VK_RETURN);
+        const HWND box = row.denied ? messageShown(tovrel.id(), L"设置失败") : nullptr;
+        CHECK(!row.denied || GetWindow(box, GW_OWNER) == (overlay ? overlay : tovrel.main), name);
+        if (overlay) drawKey(), CHECK(!closes(overlay, 1000), "the key acted over the box");
+        if (box) CHECK(PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box), name);
+        denyRunKey(false);
+        CHECK(waitUntil([&] { return runValue() == row.after; }, 3000), name);
+        if (overlay) CHECK(activeAgain(overlay) && (key(VK_ESCAPE), tovrel.overlayCloses()), name);
+    }
+    CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0 && runValue() == own);
+    // Wine's sign-in: wineboot starts the programs of the Run keys, as Explorer does.
+    REQUIRE(startCommand(L"wineboot.exe"));
+    Program started{Program::Running{}};
+    CHECK(started.main && trayIcon(NIM_MODIFY, started.main) && quotedImage(started) == own,
+          "not started at sign-in");
+    CHECK(chooseFromTray(started.main, kExit) && started.exitCode() == 0 && runValue() == own);
 }
 
 // The tray icon and menu, Win+Shift+D, the About box without and with an overlay, and the ways
@@ -67,6 +187,7 @@ void desk() {
                });
     };
     REQUIRE(openAbout() && GetWindow(about, GW_OWNER) == main);
+    CHECK(aboutLinkFault(about).empty(), aboutLinkFault(about));
     key(VK_RETURN);
     CHECK(closes(about), "Enter left the About box open");
     REQUIRE(openAbout());
@@ -118,6 +239,7 @@ void desk() {
     CHECK_SCREEN(expected, "brought back after the key");
     PostMessageW(main, WM_CLOSE, 0, 0);
     CHECK(tovrel.exitCode() == 0, "after WM_CLOSE");
+    startWithWindows();
 }
 
 enum Shape { kNothing, kBox, kOval, kStraight, kArrowed, kStroke };
@@ -279,37 +401,6 @@ void drawing() {
           "Exit with an overlay open");
 }
 
-// What makes r on shot no mosaic over before, if anything: a change outside r, a 12x12 block
-// aligned to r's top-left corner that is not of one colour, a channel more than 12 from r's
-// average on before, or neighbouring blocks alike more often than noise makes them.
-std::string mosaicFault(const Picture& shot, const Picture& before, RECT r) {
-    double sum[3] = {};
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            for (int c = 0; c < 3; ++c)
-                sum[c] += before.at(x, y) >> 8 * c & 0xFF;
-    const double count = double(r.right - r.left) * (r.bottom - r.top);
-    int pairs = 0, alike = 0;
-    for (int i = 0; i < shot.width * shot.height; ++i) {
-        const int x = i % shot.width, y = i / shot.width, dx = x - r.left, dy = y - r.top;
-        const std::uint32_t c = shot.at(x, y);
-        const bool inside = PtInRect(&r, {x, y});
-        const char* fault = nullptr;
-        if (!inside && c != before.at(x, y)) fault = "changed outside";
-        if (inside && c != shot.at(x - dx % 12, y - dy % 12)) fault = "a block not of one colour";
-        for (int ch = 0; ch < 3 && inside; ++ch)
-            if (std::abs(int(c >> 8 * ch & 0xFF) - std::lround(sum[ch] / count)) > 12)
-                fault = "more than 12 from the average";
-        if (fault) return fault + (" at " + std::to_string(x) + "," + std::to_string(y));
-        for (auto [nx, ny] : {std::pair{x - 12, y}, {x, y - 12}})
-            if (inside && dx % 12 == 0 && dy % 12 == 0 && PtInRect(&r, {nx, ny}))
-                ++pairs, alike += c == shot.at(nx, ny);
-    }
-    return alike * 4 < pairs ? ""
-                             : std::to_string(alike) + " of " + std::to_string(pairs) +
-                                   " neighbouring blocks alike";
-}
-
 // Saving and copying what the overlay holds, as the screen grows and shrinks: undo and redo, the
 // file and the clipboard against the drawing, a cancel, files and the clipboard held elsewhere
 // throughout or for a moment, and the dialogs in front, owned by the overlay.
@@ -341,12 +432,9 @@ void save() {
                activeAgain(overlay);
     };
     auto failureShown = [&](const wchar_t* text, DWORD ms) {
-        HWND box = nullptr;
-        return waitUntil(
-                   [&] { return (box = dialogOf(tovrel.id(), true, L"提示信息")) && inFront(box); },
-                   ms) &&
-               FindWindowExW(box, nullptr, L"Static", text) && !IsWindowEnabled(overlay) &&
-               PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box) && activeAgain(overlay);
+        const HWND box = messageShown(tovrel.id(), text, ms);
+        return box && !IsWindowEnabled(overlay) && PostMessageW(box, WM_COMMAND, IDOK, 0) &&
+               closes(box) && activeAgain(overlay);
     };
 
     // A cancel says nothing. Meanwhile the overlay takes no input and stays behind the dialog.
@@ -603,14 +691,8 @@ void run() {
               bar.right == 1152 && bar.bottom == 720,
           "no taskbar along the bottom of a desktop as large as the X screen");
     auto atTheDisplay = [](const wchar_t* keys) {
-        std::wstring command = L"start.exe /unix /usr/bin/xdotool mousemove 600 300 click 1 " +
-                               std::wstring(L"sleep 0.3 key ") + keys;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION started = {};
-        return CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &started) &&
-               CloseHandle(started.hThread) && CloseHandle(started.hProcess);
+        return startCommand(L"start.exe /unix /usr/bin/xdotool mousemove 600 300 click 1 " +
+                            std::wstring(L"sleep 0.3 key ") + keys);
     };
     REQUIRE(tovrel.main && atTheDisplay(L"super+shift+d") && tovrel.waitForOverlay(),
             "the key at the X display");
@@ -624,14 +706,16 @@ void run() {
 
 void units(); // units.cpp
 void part();  // part.cpp
+void dpi();   // dpi.cpp
 
 int main(int argc, char** argv) {
     const std::map<std::string, void (*)()> scenarios = {
         {"desk", desk}, {"drawing", drawing},   {"save", save}, {"units", units},
-        {"run", run},   {"monitors", monitors}, {"part", part}};
+        {"run", run},   {"monitors", monitors}, {"part", part},
+ {"dpi", dpi}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part"), 2;
+        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part|dpi"), 2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
