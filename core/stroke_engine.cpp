@@ -43,6 +43,8 @@ Tool* StrokeEngine::toolFor(std::int32_t code) {
     case ToolArrow: return &arrow_;
     case ToolMosaic: return &mosaic_;
     case ToolText: return &text_;
+    case ToolHighlighter: return &highlighter_;
+    case ToolMarker: return &marker_;
     default: return nullptr;
     }
 }
