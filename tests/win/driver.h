@@ -5,6 +5,7 @@
 #include "automation.h"
 #include "png_codec.h"
 
+#include <cmath>
 #include <cstdio>
 #include <span>
 
@@ -102,6 +103,37 @@ inline std::string difference(const Picture& actual, const Picture& expected) {
                        std::to_string(first % actual.width) + "," +
                        std::to_string(first / actual.width)
                  : "";
+}
+
+// What makes r on shot no mosaic over before, if anything: a change outside r, a 12x12 block
+// aligned to r's top-left corner that is not of one colour, a channel more than 12 from r's
+// average on before, or neighbouring blocks alike more often than noise makes them.
+inline std::string mosaicFault(const Picture& shot, const Picture& before, RECT r) {
+    double sum[3] = {};
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            for (int c = 0; c < 3; ++c)
+                sum[c] += before.at(x, y) >> 8 * c & 0xFF;
+    const double count = double(r.right - r.left) * (r.bottom - r.top);
+    int pairs = 0, alike = 0;
+    for (int i = 0; i < shot.width * shot.height; ++i) {
+        const int x = i % shot.width, y = i / shot.width, dx = x - r.left, dy = y - r.top;
+        const std::uint32_t c = shot.at(x, y);
+        const bool inside = PtInRect(&r, {x, y});
+        const char* fault = nullptr;
+        if (!inside && c != before.at(x, y)) fault = "changed outside";
+        if (inside && c != shot.at(x - dx % 12, y - dy % 12)) fault = "a block not of one colour";
+        for (int ch = 0; ch < 3 && inside; ++ch)
+            if (std::abs(int(c >> 8 * ch & 0xFF) - std::lround(sum[ch] / count)) > 12)
+                fault = "more than 12 from the average";
+        if (fault) return fault + (" at " + std::to_string(x) + "," + std::to_string(y));
+        for (auto [nx, ny] : {std::pair{x - 12, y}, {x, y - 12}})
+            if (inside && dx % 12 == 0 && dy % 12 == 0 && PtInRect(&r, {nx, ny}))
+                ++pairs, alike += c == shot.at(nx, ny);
+    }
+    return alike * 4 < pairs ? ""
+                             : std::to_string(alike) + " of " + std::to_string(pairs) +
+                                   " neighbouring blocks alike";
 }
 
 // Drawing reaches the screen a little after the input: checks the screen once it shows the

@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run|monitors
+// Usage: wintests desk|drawing|save|units|run|monitors|marks
 #include "driver.h"
 
 #include <cmath>
@@ -247,7 +247,7 @@ void drawing() {
     std::pair<DWORD, long> atHalf, now;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const std::string at = "cycle " + std::to_string(cycle);
-        REQUIRE(tovrel.openWith(kRectangle + cycle % 7), at);
+        REQUIRE(tovrel.openWith(kRectangle + cycle % 9), at);
         drag({100 + cycle * 37 % 500, 100 + cycle * 53 % 300}, {700, 600}, soak ? 100 : 8);
         chord(VK_CONTROL, 'Z');
         CHECK_SCREEN(desktop, at); // taken back before the overlay closes, so nothing is kept
@@ -277,37 +277,6 @@ void drawing() {
     broughtBack(desktop, "after a fresh overlay closed with a stroke");
     CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0,
           "Exit with an overlay open");
-}
-
-// What makes r on shot no mosaic over before, if anything: a change outside r, a 12x12 block
-// aligned to r's top-left corner that is not of one colour, a channel more than 12 from r's
-// average on before, or neighbouring blocks alike more often than noise makes them.
-std::string mosaicFault(const Picture& shot, const Picture& before, RECT r) {
-    double sum[3] = {};
-    for (int y = r.top; y < r.bottom; ++y)
-        for (int x = r.left; x < r.right; ++x)
-            for (int c = 0; c < 3; ++c)
-                sum[c] += before.at(x, y) >> 8 * c & 0xFF;
-    const double count = double(r.right - r.left) * (r.bottom - r.top);
-    int pairs = 0, alike = 0;
-    for (int i = 0; i < shot.width * shot.height; ++i) {
-        const int x = i % shot.width, y = i / shot.width, dx = x - r.left, dy = y - r.top;
-        const std::uint32_t c = shot.at(x, y);
-        const bool inside = PtInRect(&r, {x, y});
-        const char* fault = nullptr;
-        if (!inside && c != before.at(x, y)) fault = "changed outside";
-        if (inside && c != shot.at(x - dx % 12, y - dy % 12)) fault = "a block not of one colour";
-        for (int ch = 0; ch < 3 && inside; ++ch)
-            if (std::abs(int(c >> 8 * ch & 0xFF) - std::lround(sum[ch] / count)) > 12)
-                fault = "more than 12 from the average";
-        if (fault) return fault + (" at " + std::to_string(x) + "," + std::to_string(y));
-        for (auto [nx, ny] : {std::pair{x - 12, y}, {x, y - 12}})
-            if (inside && dx % 12 == 0 && dy % 12 == 0 && PtInRect(&r, {nx, ny}))
-                ++pairs, alike += c == shot.at(nx, ny);
-    }
-    return alike * 4 < pairs ? ""
-                             : std::to_string(alike) + " of " + std::to_string(pairs) +
-                                   " neighbouring blocks alike";
 }
 
 // Saving and copying what the overlay holds, as the screen grows and shrinks: undo and redo, the
@@ -616,14 +585,15 @@ void run() {
 } // namespace
 
 void units(); // units.cpp
+void marks(); // marks.cpp
 
 int main(int argc, char** argv) {
-    const std::map<std::string, void (*)()> scenarios = {{"desk", desk}, {"drawing", drawing},
-                                                         {"save", save}, {"units", units},
-                                                         {"run", run},   {"monitors", monitors}};
+    const std::map<std::string, void (*)()> scenarios = {
+        {"desk", desk}, {"drawing", drawing},   {"save", save},  {"units", units},
+        {"run", run},   {"monitors", monitors}, {"marks", marks}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run|monitors"), 2;
+        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|marks"), 2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
