@@ -10,9 +10,9 @@ void drawMarker(Picture& p, POINT at, const wchar_t* number, COLORREF fill, COLO
     HDC dc = p.dc();
     HGDIOBJ pen = SelectObject(dc, CreatePen(PS_SOLID, 1, fill));
     HGDIOBJ brush = SelectObject(dc, CreateSolidBrush(fill));
-    HGDIOBJ font = SelectObject(dc, CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET,
-                                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                                DEFAULT_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei"));
+    HGDIOBJ font = SelectObject(
+        dc, CreateFontW(-16, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei"));
     RECT box = {at.x - 14, at.y - 14, at.x + 14, at.y + 14};
     Ellipse(dc, box.left, box.top, box.right, box.bottom);
     SetTextColor(dc, ink);
@@ -89,8 +89,9 @@ void marks() {
         REQUIRE(activeAgain(tovrel.overlay()));
     }
     chord(VK_CONTROL, 'C');
-    CHECK(waitUntil(
-              [&] { return loadBmp(shot, clipboardDib(), true) && difference(shot, expected).empty(); }),
+    CHECK(waitUntil([&] {
+              return loadBmp(shot, clipboardDib(), true) && difference(shot, expected).empty();
+          }),
           "the copy");
 
     // Dragged over the text and the first two markers, and on without the button after the menu.
@@ -115,8 +116,9 @@ void marks() {
     CHECK(fault.empty(), "the save from the menu: " + fault);
     const RECT copied = {650, 250, 850, 420}; // over the last marker, with Ctrl+C half way
     before.copyScreen();
-    drag({copied.left, copied.top}, {1050, 590}, 2,
-         [&] { settleMouseAt({copied.right, copied.bottom}), chord(VK_CONTROL, 'C'); });
+    drag({copied.left, copied.top}, {1050, 590}, 2, [&] {
+        settleMouseAt({copied.right, copied.bottom}), chord(VK_CONTROL, 'C');
+    });
     const bool masks = waitUntil([&] {
         return loadBmp(shot, clipboardDib(), true) &&
                (fault = mosaicFault(shot, before, copied)).empty();
