@@ -176,24 +176,36 @@ class RasterSurface : public Surface {
         }
         const int w = pen_->width, low = -(w / 2);
         ++generation_;
-        for (std::size_t i = 0; i < path.size(); ++i)
-            for (int y = path[i].y + low; y < path[i].y + low + w; ++y)
-                for (int x = path[i].x + low; x < path[i].x + low + w; ++x) {
-                    const bool gap =
-                        pen_->style == PenStyleDash && w == 1 && i % 24 >= 18; // 18 on, 6 off
-                    const std::size_t at = std::size_t(y) * width + x;
-                    if (!gap && x >= 0 && y >= 0 && x < width && y < height &&
-                        std::exchange(touched_[at], generation_) != generation_)
-                        paint(at, pen_->colour);
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            const ScreenPoint p = path[i], q = path[i > 0 ? i - 1 : 0];
+            const bool gap = pen_->style == PenStyleDash && w == 1 && i % 24 >= 18; // 18 on, 6 off
+            for (int y = p.y + low; y < p.y + low + w && !gap; ++y) {
+                int from = p.x + low, to = from + w;
+                // Where the square of the point before lies too, its pixels are painted already.
+                if (i > 0 && w > 1 && y >= q.y + low && y < q.y + low + w) {
+                    if (q.x < p.x)
+                        from = std::max(from, q.x + low + w);
+                    else
+                        to = std::min(to, q.x + low);
                 }
+                for (int x = from; x < to; ++x)
+                    touch(x, y, pen_->colour);
+            }
+        }
         if (!closed || brush_->style != RasterPlatform::kBrush) return;
-        for (ScreenPoint a : path) // between any two of the outline's pixels on a row
-            for (ScreenPoint b : path)
-                for (int x = std::max(a.x + 1, 0);
-                     a.y == b.y && a.y >= 0 && a.y < height && x < std::min(b.x, width); ++x)
-                    if (std::exchange(touched_[std::size_t(a.y) * width + x], generation_) !=
-                        generation_)
-                        paint(std::size_t(a.y) * width + x, brush_->colour);
+        std::sort(path.begin(), path.end(), [](ScreenPoint a, ScreenPoint b) {
+            return std::pair(a.y, a.x) < std::pair(b.y, b.x);
+        });
+        for (std::size_t i = 1; i < path.size(); ++i) // between the outline's pixels on a row
+            for (int x = path[i - 1].x + 1; path[i - 1].y == path[i].y && x < path[i].x; ++x)
+                touch(x, path[i].y, brush_->colour);
+    }
+
+    // Paints (x, y) unless it lies off the surface or the present primitive has been there.
+    void touch(int x, int y, ColorRef colour) {
+        const std::size_t at = std::size_t(y) * width + x;
+        if (x >= 0 && y >= 0 && x < width && y < height && touched_[at] != generation_)
+            touched_[at] = generation_, paint(at, colour);
     }
 
     RasterPlatform& platform_;
