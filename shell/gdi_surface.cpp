@@ -2,10 +2,11 @@
 
 using tovrel::GdiObject;
 
-static_assert(tovrel::MIX_MASKPEN == R2_MASKPEN && tovrel::FONT_WEIGHT_BOLD == FW_BOLD &&
-              tovrel::TEXT_CENTER == DT_CENTER && tovrel::TEXT_VCENTER == DT_VCENTER &&
-              tovrel::TEXT_SINGLELINE == DT_SINGLELINE && tovrel::TEXT_NOCLIP == DT_NOCLIP &&
-              tovrel::TEXT_CALCRECT == DT_CALCRECT && tovrel::TEXT_NOPREFIX == DT_NOPREFIX);
+static_assert(tovrel::MIX_MASKPEN == R2_MASKPEN && tovrel::FONT_WEIGHT_NORMAL == FW_NORMAL &&
+              tovrel::FONT_WEIGHT_BOLD == FW_BOLD && tovrel::TEXT_CENTER == DT_CENTER &&
+              tovrel::TEXT_VCENTER == DT_VCENTER && tovrel::TEXT_SINGLELINE == DT_SINGLELINE &&
+              tovrel::TEXT_NOCLIP == DT_NOCLIP && tovrel::TEXT_CALCRECT == DT_CALCRECT &&
+              tovrel::TEXT_NOPREFIX == DT_NOPREFIX);
 
 HBITMAP createPixelBitmap(HDC dc, int width, int height, std::uint32_t*& bits) {
     BITMAPINFO info = {};
