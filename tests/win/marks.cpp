@@ -94,7 +94,8 @@ void marks() {
           }),
           "the copy");
 
-    // Dragged over the text and the first two markers, and on without the button after the menu.
+    // Over the text and the first two markers, the menu opened and 保存 chosen before the release;
+    // the drag goes on without the button once the dialog is open.
     REQUIRE(chooseFromOverlay(kMosaic));
     const RECT masked = {90, 190, 590, 330};
     const std::wstring file = folder + L"masked.bmp";
