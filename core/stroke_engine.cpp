@@ -111,6 +111,8 @@ Tool* StrokeEngine::toolFor(std::int32_t code) {
     case ToolArrow: return &arrow_;
     case ToolMosaic: return &mosaic_;
     case ToolText: return &text_;
+    case ToolHighlighter: return &highlighter_;
+    case ToolMarker: return &marker_;
     case ToolPart: return &part_;
     default: return nullptr;
     }

@@ -4,7 +4,9 @@
 #pragma once
 
 #include "tools/arrow.h"
+#include "tools/highlighter.h"
 #include "tools/line.h"
+#include "tools/marker.h"
 #include "tools/mosaic.h"
 #include "tools/part.h"
 #include "tools/pen.h"
@@ -44,6 +46,11 @@ class StrokeEngine {
         return history_.showsStrokes();
     }
 
+    // Makes the mosaic whose drag is still open (the left button held) as its release would, and
+    // leaves the stroke and other tools' outlines as they are: before anything takes the picture
+    // out or away, which must never hold what the mosaic was to cover.
+    void finishMosaic() { mosaic_.finish(c_); }
+
     // Whether a text is open: characters typed go into it, drawn on the Canvas as the platform
     // draws the whole text over the picture as it was before it.
     bool typing() const { return text_.typing(); }
@@ -81,8 +88,11 @@ class StrokeEngine {
     ArrowTool arrow_;
     MosaicTool mosaic_;
     TextTool text_;
+    HighlighterTool highlighter_;
+    MarkerTool marker_;
     PartTool part_;
-    Tool* const tools_[7] = {&shapes_, &pen_, &line_, &arrow_, &mosaic_, &text_, &part_};
+    Tool* const tools_[9] = {&shapes_, &pen_,         &line_,   &arrow_, &mosaic_,
+                             &text_,   &highlighter_, &marker_, &part_};
 };
 
 } // namespace tovrel

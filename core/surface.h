@@ -6,11 +6,17 @@
 
 namespace tovrel {
 
-using GdiObject = void*; // a pen or brush; null means none
+using GdiObject = void*; // a pen, brush or font; null means none
 
-inline constexpr int NULL_BRUSH_OBJECT = 5; // GetStockObject(NULL_BRUSH)
-inline constexpr int MIX_NOT = 6;           // R2_NOT
-inline constexpr int MIX_COPYPEN = 13;      // R2_COPYPEN, a surface's normal mode
+inline constexpr int NULL_BRUSH_OBJECT = 5;    // GetStockObject(NULL_BRUSH)
+inline constexpr int MIX_NOT = 6;              // R2_NOT
+inline constexpr int MIX_MASKPEN = 9;          // R2_MASKPEN: pixel AND pen colour
+inline constexpr int MIX_COPYPEN = 13;         // R2_COPYPEN, a surface's normal mode
+inline constexpr int FONT_WEIGHT_NORMAL = 400; // FW_NORMAL
+inline constexpr int FONT_WEIGHT_BOLD = 700;   // FW_BOLD
+// DrawTextW's formats: DT_CENTER, DT_VCENTER, DT_SINGLELINE, DT_NOCLIP, DT_CALCRECT, DT_NOPREFIX.
+inline constexpr unsigned TEXT_CENTER = 0x1, TEXT_VCENTER = 0x4, TEXT_SINGLELINE = 0x20,
+                          TEXT_NOCLIP = 0x100, TEXT_CALCRECT = 0x400, TEXT_NOPREFIX = 0x800;
 inline constexpr std::uint32_t MK_LBUTTON_FLAG = 0x0001;
 
 struct ScreenPoint {
@@ -44,11 +50,12 @@ class Surface {
     virtual void SetDIBitsToDevice(int x, int y, int width, int height,
                                    const std::uint32_t* pixels) = 0;
     virtual ColorRef SetTextColor(ColorRef colour) = 0;
-    // With DT_NOPREFIX | DT_NOCLIP: text in the selected font and the text colour, on a
-    // transparent background, its first line's top-left corner at rect's, a line for each CR LF.
-    // With calculate (DT_CALCRECT), nothing is drawn and rect's right and bottom are set to the
-    // text's extent.
-    virtual void DrawTextW(const char16_t* text, int length, PixelRect& rect, bool calculate) = 0;
+    // Text in the selected font and the text colour, on a transparent background. With
+    // TEXT_NOPREFIX | TEXT_NOCLIP: its first line's top-left corner at rect's, a line for each
+    // CR LF; with TEXT_CALCRECT too, nothing is drawn and rect's right and bottom are set to the
+    // text's extent. With TEXT_CENTER | TEXT_VCENTER | TEXT_SINGLELINE | TEXT_NOPREFIX: one line
+    // centred in rect, and cut at its edges.
+    virtual void DrawTextW(const char16_t* text, int length, PixelRect& rect, unsigned format) = 0;
     // The pixels, a 32-bit word each in rows top-down, with all drawing so far in them: the
     // Canvas's, as a 32-bit DIB section holds them. Null for the window.
     virtual std::uint32_t* Bits() = 0;
@@ -59,8 +66,10 @@ class DrawingPlatform {
   public:
     virtual ~DrawingPlatform() = default;
     virtual GdiObject CreatePen(int style, int width, ColorRef colour) = 0;
-    // The text tool's font, of this height in pixels (the characters', as a negative height asks).
-    virtual GdiObject CreateFontW(int height) = 0;
+    virtual GdiObject CreateSolidBrush(ColorRef colour) = 0;
+    // "Microsoft YaHei" of this height in pixels (the characters', as a negative height asks) and
+    // weight.
+    virtual GdiObject CreateFontW(int height, int weight) = 0;
     virtual GdiObject GetStockObject(int object) = 0;
     virtual bool DeleteObject(GdiObject object) = 0;
     virtual ScreenPoint GetCursorPos() = 0;

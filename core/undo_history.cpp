@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace tovrel {
 namespace {
@@ -181,6 +182,8 @@ void UndoHistory::endStroke(const std::uint32_t* canvas) {
     const bool recorded = !lost_ && record(canvas, step) &&
                           (step.bytes == 0 || reserve(alloc_, steps_, stepCapacity_, count_ + 1));
     forgetKept();
+    step.markers = std::exchange(markersInStroke_, 0);
+    if (!recorded || step.bytes > 0) markersShown_ += step.markers;
     // Earlier steps cannot be taken back over a stroke that cannot; it may have drawn.
     if (!recorded) dropAll(), ++beyondUndo_;
     if (!recorded || step.bytes == 0) {
@@ -200,12 +203,18 @@ void UndoHistory::endStroke(const std::uint32_t* canvas) {
 
 bool UndoHistory::undo(std::uint32_t* canvas, PixelRect& changed) {
     endStroke(canvas);
-    return undone_ < count_ && apply(steps_[count_ - ++undone_], canvas, changed);
+    if (undone_ == count_) return false;
+    Step& step = steps_[count_ - ++undone_];
+    markersShown_ -= step.markers;
+    return apply(step, canvas, changed);
 }
 
 bool UndoHistory::redo(std::uint32_t* canvas, PixelRect& changed) {
     endStroke(canvas);
-    return undone_ > 0 && apply(steps_[count_ - undone_--], canvas, changed);
+    if (undone_ == 0) return false;
+    Step& step = steps_[count_ - undone_--];
+    markersShown_ += step.markers;
+    return apply(step, canvas, changed);
 }
 
 // XOR is its own inverse: the same runs and tiles take a step back and put it back. A tile taken

@@ -58,6 +58,11 @@ class UndoHistory {
     // Whether any stroke that changed the Canvas is on it now: recorded and not taken back, or
     // beyond taking back. Only what ended counts.
     bool showsStrokes() const { return beyondUndo_ > 0 || count_ > undone_; }
+    // Counts a numbered marker placed by the stroke in progress. Once the stroke ends it counts
+    // among the markers shown if the stroke changed the Canvas, until its step is taken back;
+    // its step dropped beyond undo, it still counts.
+    void placedMarker() { ++markersInStroke_; }
+    int markersShown() const { return markersShown_; }
 
   private:
     static constexpr int kTile = 64;
@@ -80,6 +85,7 @@ class UndoHistory {
         int tileCount;
         PixelRect bounds;
         std::size_t bytes;
+        int markers; // numbered markers placed by its stroke
     };
 
     // Applies the step's XORs; true, with changed set to where.
@@ -106,6 +112,7 @@ class UndoHistory {
     int undone_ = 0;             // of the latest steps, how many are taken back
     std::size_t beyondUndo_ = 0; // strokes on the Canvas whose steps were dropped
     std::size_t bytes_ = 0;
+    int markersInStroke_ = 0, markersShown_ = 0;
 };
 
 } // namespace tovrel

@@ -2,6 +2,12 @@
 
 using tovrel::GdiObject;
 
+static_assert(tovrel::MIX_MASKPEN == R2_MASKPEN && tovrel::FONT_WEIGHT_NORMAL == FW_NORMAL &&
+              tovrel::FONT_WEIGHT_BOLD == FW_BOLD && tovrel::TEXT_CENTER == DT_CENTER &&
+              tovrel::TEXT_VCENTER == DT_VCENTER && tovrel::TEXT_SINGLELINE == DT_SINGLELINE &&
+              tovrel::TEXT_NOCLIP == DT_NOCLIP && tovrel::TEXT_CALCRECT == DT_CALCRECT &&
+              tovrel::TEXT_NOPREFIX == DT_NOPREFIX);
+
 namespace {
 
 // 32-bit pixels in rows top-down, as the Canvas holds them.
@@ -70,15 +76,14 @@ tovrel::ColorRef GdiSurface::SetTextColor(tovrel::ColorRef colour) {
 }
 
 void GdiSurface::DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
-                           bool calculate) {
+                           unsigned format) {
     // Nothing to draw or measure; Wine reads past an empty text given with its length.
     if (length == 0) {
         rect.right = rect.left, rect.bottom = rect.top;
         return;
     }
     RECT r = {rect.left, rect.top, rect.right, rect.bottom};
-    ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(text), length, &r,
-                DT_NOPREFIX | DT_NOCLIP | (calculate ? DT_CALCRECT : 0));
+    ::DrawTextW(dc_, reinterpret_cast<const wchar_t*>(text), length, &r, format);
     rect = {r.left, r.top, r.right, r.bottom};
 }
 
@@ -92,8 +97,12 @@ GdiObject GdiPlatform::CreatePen(int style, int width, tovrel::ColorRef colour) 
     return ::CreatePen(style, width, colour);
 }
 
-GdiObject GdiPlatform::CreateFontW(int height) {
-    return ::CreateFontW(-height, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+GdiObject GdiPlatform::CreateSolidBrush(tovrel::ColorRef colour) {
+    return ::CreateSolidBrush(colour);
+}
+
+GdiObject GdiPlatform::CreateFontW(int height, int weight) {
+    return ::CreateFontW(-height, 0, 0, 0, weight, 0, 0, 0, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                          CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, L"Microsoft YaHei");
 }
 

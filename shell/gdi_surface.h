@@ -27,7 +27,7 @@ class GdiSurface final : public tovrel::Surface {
                            const std::uint32_t* pixels) override;
     tovrel::ColorRef SetTextColor(tovrel::ColorRef colour) override;
     void DrawTextW(const char16_t* text, int length, tovrel::PixelRect& rect,
-                   bool calculate) override;
+                   unsigned format) override;
     std::uint32_t* Bits() override;
 
   private:
@@ -38,7 +38,8 @@ class GdiSurface final : public tovrel::Surface {
 class GdiPlatform final : public tovrel::DrawingPlatform {
   public:
     tovrel::GdiObject CreatePen(int style, int width, tovrel::ColorRef colour) override;
-    tovrel::GdiObject CreateFontW(int height) override;
+    tovrel::GdiObject CreateSolidBrush(tovrel::ColorRef colour) override;
+    tovrel::GdiObject CreateFontW(int height, int weight) override;
     tovrel::GdiObject GetStockObject(int object) override;
     bool DeleteObject(tovrel::GdiObject object) override;
     tovrel::ScreenPoint GetCursorPos() override;

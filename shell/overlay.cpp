@@ -201,7 +201,9 @@ void saveDrawing(HWND window) {
     if (!written) showFailure(window, L"保存失败");
 }
 
+// A mosaic still being dragged is made first: the copy must not hold what it is to cover.
 void copyDrawing(HWND window) {
+    g_overlay->engine().finishMosaic();
     if (!g_overlay->copyToClipboard()) showFailure(window, L"复制失败");
 }
 
@@ -226,8 +228,10 @@ void onKeyDown(HWND window, WPARAM key) {
     }
 }
 
+// The menu takes the left button's release away, and may save: a mosaic still being dragged is
+// made first.
 void onRightButtonDown(HWND window) {
-    if (g_overlay) finishText(window);
+    if (g_overlay) finishText(window), g_overlay->engine().finishMosaic();
     switch (showOverlayMenu(window)) {
     case tovrel::Request::CloseOverlay: closeOverlay(); break;
     case tovrel::Request::Save: saveDrawing(window); break;

@@ -251,6 +251,7 @@ enum Item {
 };
 constexpr int kSave = kStartWithWindows; // the overlay menu's last item
 enum SubItem { kThin, kDashed, kThick, kRed };
+constexpr int kBlack = 0, kGreen = 1, kYellow = 4;   // in the colour submenu, as kRed
 constexpr int kFileTypes = 0x470, kFileName = 0x47c; // controls of the save dialog
 
 // Chooses the open menu's item, or that item of the submenu at position `submenu`, by keys.

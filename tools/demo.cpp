@@ -2,8 +2,9 @@
 // argument: demo.bmp, saved through the program's own dialog; overlay.bmp, the annotated
 // screen; undo-before.bmp and undo-after.bmp, a slip and the same place after Ctrl+Z;
 // tray-menu.bmp and overlay-menu.bmp, the two menus open; mosaic.bmp, a mosaic over part of the
-// drawing; text.bmp, a note typed at the arrow; part.bmp, a part chosen to share; desktop.bmp, the
-// tray menu open at the icon in the corner of the desktop's taskbar.
+// drawing; text.bmp, a note typed at the arrow; marks.bmp, steps highlighted and numbered;
+// part.bmp, a part chosen to share; desktop.bmp, the tray menu open at the icon in the corner of
+// the desktop's taskbar.
 #include "automation.h"
 #include "save.h"
 
@@ -144,6 +145,24 @@ int wmain(int argc, wchar_t** argv) {
     key(VK_ESCAPE);
     Sleep(300);
     step(saveScreen({720, 430, 1200, 550}, folder + L"text.bmp"), "text screenshot");
+
+    // Three steps written in black in the rectangle, the second highlighted in yellow, and each
+    // numbered by a red marker.
+    chooseFromOverlay(kBlack, kColourMenu);
+    click({200, 160});
+    typeText(L"Open the tray menu"), key(VK_RETURN), typeText(L"Choose 荧光笔 or 序号");
+    key(VK_RETURN), typeText(L"Drag over the words");
+    key(VK_ESCAPE);
+    chooseFromOverlay(kYellow, kColourMenu);
+    chooseFromOverlay(kHighlighter);
+    drag({196, 203}, {444, 203}, 10);
+    chooseFromOverlay(kRed, kColourMenu);
+    chooseFromOverlay(kMarker);
+    for (int line = 0; line < 3; ++line)
+        click({172, 174 + 57 * line / 2}); // the lines are about 28.5 pixels apart
+    Sleep(300);
+    step(saveScreen({140, 145, 480, 260}, folder + L"marks.bmp"),
+         "highlighter and markers screenshot");
 
     const std::wstring saved = folder + L"demo.bmp";
     DeleteFileW(saved.c_str());

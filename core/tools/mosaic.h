@@ -26,10 +26,10 @@ class MosaicTool final : public Tool {
     void move(ToolContext& c, Point16 p) override;
     void release(ToolContext& c) override { finish(c); }
     void endStroke(ToolContext& c) override { finish(c); }
-
-  private:
+    // Takes the outline away and makes the mosaic, if an outline shows.
     void finish(ToolContext& c);
 
+  private:
     // The outline on the Canvas, kept here: a tool command may reset the drag's start meanwhile.
     bool outlineShown_ = false;
     Point16 outlineFrom_, outlineTo_;

@@ -10,7 +10,7 @@ void TextTool::press(ToolContext& c) {
     text_.emplace();
     text_->at = c.drag.start;
     text_->colour = c.settings.penColour;
-    text_->font = c.s.platform.CreateFontW(height);
+    text_->font = c.s.platform.CreateFontW(height, FONT_WEIGHT_NORMAL);
     const PixelRect line = textBox(c, u" ", 1, false);
     text_->lineHeight = line.bottom - line.top;
 }
@@ -20,7 +20,8 @@ PixelRect TextTool::textBox(ToolContext& c, const char16_t* text, std::size_t le
     GdiObject oldFont = canvas.SelectObject(text_->font);
     const ColorRef oldColour = canvas.SetTextColor(text_->colour);
     PixelRect box = {text_->at.x, text_->at.y, text_->at.x, text_->at.y};
-    canvas.DrawTextW(text, int(length), box, !draw);
+    canvas.DrawTextW(text, int(length), box,
+                     TEXT_NOPREFIX | TEXT_NOCLIP | (draw ? 0 : TEXT_CALCRECT));
     canvas.SetTextColor(oldColour);
     canvas.SelectObject(oldFont);
     return box;

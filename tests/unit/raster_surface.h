@@ -1,12 +1,14 @@
 // Software drawing surfaces, so the core runs without a window system. Pixels are COLORREF
 // values. Drawing follows GDI where the core relies on it: lines leave out their end point,
 // Rectangle and Ellipse stay inside left..right-1 and top..bottom-1, a pen of width w covers
-// w x w pixels around each point of its path, and dashes only at width 1. R2_NOT inverts;
-// other modes paint the pen's colour. Brushes never fill. One primitive touches a pixel once,
-// so drawing it twice under R2_NOT restores the picture. Text is a cell per character (a pair of
-// surrogates is one), of half the font's height across below U+0080 and the whole height above,
-// with a pattern of its own in each, blended half and half with the picture as smoothed text is:
-// drawn twice in a place, it shows.
+// w x w pixels around each point of its path, and dashes only at width 1. A solid brush fills
+// what lies between the outline's pixels on each row; the hollow one fills nothing. R2_NOT
+// inverts, R2_MASKPEN ANDs the pixel with the pen's (or brush's) colour, other modes paint that
+// colour. One primitive touches a pixel once, so drawing it twice under R2_NOT restores the
+// picture. Text is a cell per character (a pair of surrogates is one), of half the font's height
+// across below U+0080 and the whole height above, with a pattern of its own in each, denser in a
+// bold font, blended half and half with the picture as smoothed text is: drawn twice in a place,
+// it shows. Centred, a single line lies in the middle of its rectangle and is cut at its edges.
 #pragma once
 
 #include "surface.h"
@@ -23,6 +25,7 @@ struct RasterObject {
     ColorRef colour = 0;
     bool deleted = false, shared = false;
     int selected = 0; // by how many surfaces now
+    int weight = 0;   // a font's
 };
 
 class RasterPlatform : public DrawingPlatform {
@@ -30,8 +33,11 @@ class RasterPlatform : public DrawingPlatform {
     GdiObject CreatePen(int style, int width, ColorRef colour) override {
         return &pens.emplace_back(RasterObject{style, std::max(width, 1), colour});
     }
-    GdiObject CreateFontW(int height) override {
-        return &pens.emplace_back(RasterObject{kFont, height, 0});
+    GdiObject CreateSolidBrush(ColorRef colour) override {
+        return &pens.emplace_back(RasterObject{kBrush, 1, colour});
+    }
+    GdiObject CreateFontW(int height, int weight) override {
+        return &pens.emplace_back(RasterObject{kFont, height, 0, false, false, 0, weight});
     }
     GdiObject GetStockObject(int) override { return &hollowBrush; }
     ScreenPoint GetCursorPos() override { return cursor; }
@@ -44,7 +50,7 @@ class RasterPlatform : public DrawingPlatform {
         return std::count_if(pens.begin(), pens.end(), [](auto& p) { return !p.deleted; });
     }
 
-    static constexpr int kFont = -1; // the style that marks a font
+    static constexpr int kFont = -1, kBrush = -2; // the styles that mark a font and a brush
 
     ScreenPoint cursor;
     int misuses = 0; // deleting what is selected, shared or gone, or selecting what is gone
@@ -66,7 +72,9 @@ class RasterSurface : public Surface {
     GdiObject SelectObject(GdiObject object) override {
         auto* o = static_cast<RasterObject*>(object);
         if (o->deleted) return ++platform_.misuses, nullptr;
-        RasterObject*& slot = o == &platform_.hollowBrush || o == &platform_.initialBrush ? brush_
+        RasterObject*& slot = o == &platform_.hollowBrush || o == &platform_.initialBrush ||
+                                      o->style == RasterPlatform::kBrush
+                                  ? brush_
                               : o->style == RasterPlatform::kFont || o == &platform_.initialFont
                                   ? font_
                                   : pen_;
@@ -101,26 +109,20 @@ class RasterSurface : public Surface {
     }
 
     ColorRef SetTextColor(ColorRef colour) override { return std::exchange(textColour_, colour); }
-    void DrawTextW(const char16_t* text, int length, PixelRect& rect, bool calculate) override {
-        const int h = font_->width;
-        int x = rect.left, y = rect.top, widest = 0;
-        for (int i = 0; i < length; ++i) {
-            if (text[i] == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
-                x = rect.left, y += h, ++i;
-                continue;
-            }
-            const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length;
-            const int across = text[i] < 0x80 ? h / 2 : h;
-            for (int py = std::max(y, 0); py < std::min(y + h, height) && !calculate; ++py)
-                for (int px = std::max(x, 0); px < std::min(x + across, width); ++px)
-                    if ((px * 7 + py * 3 + text[i]) % 5 == 0) {
-                        ColorRef& p = pixels[std::size_t(py) * width + px];
-                        p = ((p & 0xFEFEFE) >> 1) + ((textColour_ & 0xFEFEFE) >> 1);
-                    }
-            x += across, i += pair;
-            widest = std::max(widest, x - rect.left);
-        }
-        if (calculate) rect.right = rect.left + widest, rect.bottom = y + h;
+    void DrawTextW(const char16_t* text, int length, PixelRect& rect, unsigned format) override {
+        const PixelRect all = {0, 0, width, height}, r = rect;
+        const PixelRect extent = cells(text, length, {r.left, r.top}, all, false);
+        if (format & TEXT_CALCRECT)
+            rect.right = extent.right, rect.bottom = extent.bottom;
+        else if (format & TEXT_SINGLELINE) // centred, and cut at the rectangle's edges
+            cells(text, length,
+                  {r.left + (r.right - extent.right) / 2,
+                   r.top + (r.bottom - r.top - font_->width) / 2},
+                  {std::max(r.left, 0), std::max(r.top, 0), std::min(r.right, width),
+                   std::min(r.bottom, height)},
+                  true);
+        else
+            cells(text, length, {r.left, r.top}, all, true);
     }
 
     std::uint32_t* Bits() override { return pixels.data(); }
@@ -132,6 +134,35 @@ class RasterSurface : public Surface {
     std::vector<ColorRef> pixels;
 
   private:
+    // Draws text from at, only inside clip, or unless draw only measures it: the box it takes.
+    PixelRect cells(const char16_t* text, int length, ScreenPoint at, PixelRect clip, bool draw) {
+        const int h = font_->width;
+        int x = at.x, y = at.y, widest = 0;
+        for (int i = 0; i < length; ++i) {
+            if (text[i] == u'\r' && i + 1 < length && text[i + 1] == u'\n') {
+                x = at.x, y += h, ++i;
+                continue;
+            }
+            const bool pair = text[i] >= 0xD800 && text[i] < 0xDC00 && i + 1 < length;
+            const int across = text[i] < 0x80 ? h / 2 : h;
+            for (int py = std::max(y, clip.top); py < std::min(y + h, clip.bottom) && draw; ++py)
+                for (int px = std::max(x, clip.left); px < std::min(x + across, clip.right); ++px)
+                    if (font_->weight >= FONT_WEIGHT_BOLD ? (px * 7 + py * 3 + text[i]) % 11 < 3
+                                                          : (px * 7 + py * 3 + text[i]) % 5 == 0) {
+                        ColorRef& p = pixels[std::size_t(py) * width + px];
+                        p = ((p & 0xFEFEFE) >> 1) + ((textColour_ & 0xFEFEFE) >> 1);
+                    }
+            x += across, i += pair;
+            widest = std::max(widest, x - at.x);
+        }
+        return {at.x, at.y, at.x + widest, y + h};
+    }
+
+    void paint(std::size_t at, ColorRef colour) {
+        ColorRef& p = pixels[at];
+        p = mix_ == MIX_NOT ? p ^ 0xFFFFFF : mix_ == MIX_MASKPEN ? p & colour : colour;
+    }
+
     // The path through the corners (Bresenham, each segment without its end point, as GDI
     // draws lines), painted with the pen, each pixel once.
     void stroke(const std::vector<ScreenPoint>& corners, bool closed) {
@@ -149,16 +180,36 @@ class RasterSurface : public Surface {
         }
         const int w = pen_->width, low = -(w / 2);
         ++generation_;
-        for (std::size_t i = 0; i < path.size(); ++i)
-            for (int y = path[i].y + low; y < path[i].y + low + w; ++y)
-                for (int x = path[i].x + low; x < path[i].x + low + w; ++x) {
-                    const bool gap =
-                        pen_->style == PenStyleDash && w == 1 && i % 24 >= 18; // 18 on, 6 off
-                    const std::size_t at = std::size_t(y) * width + x;
-                    if (!gap && x >= 0 && y >= 0 && x < width && y < height &&
-                        std::exchange(touched_[at], generation_) != generation_)
-                        pixels[at] = mix_ == MIX_NOT ? pixels[at] ^ 0xFFFFFF : pen_->colour;
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            const ScreenPoint p = path[i], q = path[i > 0 ? i - 1 : 0];
+            const bool gap = pen_->style == PenStyleDash && w == 1 && i % 24 >= 18; // 18 on, 6 off
+            for (int y = p.y + low; y < p.y + low + w && !gap; ++y) {
+                int from = p.x + low, to = from + w;
+                // Where the square of the point before lies too, its pixels are painted already.
+                if (i > 0 && w > 1 && y >= q.y + low && y < q.y + low + w) {
+                    if (q.x < p.x)
+                        from = std::max(from, q.x + low + w);
+                    else
+                        to = std::min(to, q.x + low);
                 }
+                for (int x = from; x < to; ++x)
+                    touch(x, y, pen_->colour);
+            }
+        }
+        if (!closed || brush_->style != RasterPlatform::kBrush) return;
+        std::sort(path.begin(), path.end(), [](ScreenPoint a, ScreenPoint b) {
+            return std::pair(a.y, a.x) < std::pair(b.y, b.x);
+        });
+        for (std::size_t i = 1; i < path.size(); ++i) // between the outline's pixels on a row
+            for (int x = path[i - 1].x + 1; path[i - 1].y == path[i].y && x < path[i].x; ++x)
+                touch(x, path[i].y, brush_->colour);
+    }
+
+    // Paints (x, y) unless it lies off the surface or the present primitive has been there.
+    void touch(int x, int y, ColorRef colour) {
+        const std::size_t at = std::size_t(y) * width + x;
+        if (x >= 0 && y >= 0 && x < width && y < height && touched_[at] != generation_)
+            touched_[at] = generation_, paint(at, colour);
     }
 
     RasterPlatform& platform_;

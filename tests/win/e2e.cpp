@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run|monitors|part|dpi
+// Usage: wintests desk|drawing|save|units|run|monitors|part|dpi|marks
 #include "driver.h"
 
 #include <sddl.h>
@@ -369,7 +369,7 @@ void drawing() {
     std::pair<DWORD, long> atHalf, now;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const std::string at = "cycle " + std::to_string(cycle);
-        REQUIRE(tovrel.openWith(kRectangle + cycle % 7), at);
+        REQUIRE(tovrel.openWith(kRectangle + cycle % 9), at);
         drag({100 + cycle * 37 % 500, 100 + cycle * 53 % 300}, {700, 600}, soak ? 100 : 8);
         chord(VK_CONTROL, 'Z');
         CHECK_SCREEN(desktop, at); // taken back before the overlay closes, so nothing is kept
@@ -707,15 +707,16 @@ void run() {
 void units(); // units.cpp
 void part();  // part.cpp
 void dpi();   // dpi.cpp
+void marks(); // marks.cpp
 
 int main(int argc, char** argv) {
     const std::map<std::string, void (*)()> scenarios = {
-        {"desk", desk}, {"drawing", drawing},   {"save", save}, {"units", units},
-        {"run", run},   {"monitors", monitors}, {"part", part},
- {"dpi", dpi}};
+        {"desk", desk},   {"drawing", drawing}, {"save", save},
+        {"units", units}, {"run", run},         {"monitors", monitors},
+        {"part", part},   {"dpi", dpi},         {"marks", marks}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part|dpi"), 2;
+        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part|dpi|marks"), 2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
