@@ -85,6 +85,10 @@ class OverlaySession {
     bool writeFile(const wchar_t* path) {
         return writePicture(canvas_.Bits(), size_.width, size_.height, path);
     }
+    // Ctrl+S's file: its full path, or null.
+    const wchar_t* quickSave(const SYSTEMTIME& pressed) {
+        return quickSavePicture(canvas_.Bits(), size_.width, size_.height, pressed);
+    }
     bool copyToClipboard() {
         return copyPixelsToClipboard(window_, canvas_.Bits(), size_.width, size_.height);
     }
@@ -197,15 +201,33 @@ void copyDrawing(HWND window) {
     if (!g_overlay->copyToClipboard()) showFailure(window, L"复制失败");
 }
 
-// Esc first finishes an open text; Ctrl+Z, Ctrl+Y and Ctrl+C finish it too.
+// Ctrl+S: no dialog, a file of its own in the Pictures folder, then closed as Esc closes it; the
+// tray says where the file went. A failure leaves the overlay as it was.
+void quickSaveDrawing(HWND window) {
+    SYSTEMTIME pressed;
+    GetLocalTime(&pressed);
+    finishText(window);
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    const wchar_t* path = g_overlay->quickSave(pressed);
+    SetCursor(previous);
+    if (!path) return showFailure(window, L"保存失败");
+    closeOverlay();
+    SendMessageW(g_mainWindow, WM_PICTURESAVED, 0, reinterpret_cast<LPARAM>(path));
+}
+
+// Esc first finishes an open text; Ctrl+Z, Ctrl+Y, Ctrl+C and Ctrl+S finish it too.
 void onKeyDown(HWND window, WPARAM key) {
     if (LOWORD(key) == VK_ESCAPE && g_overlay && g_overlay->engine().typing())
         return finishText(window);
     if (LOWORD(key) == VK_ESCAPE) return closeOverlay();
     if (!g_overlay || GetKeyState(VK_CONTROL) >= 0) return;
-    if (LOWORD(key) == 'Z' || LOWORD(key) == 'Y' || LOWORD(key) == 'C') finishText(window);
     // Mid-drag the rubber band needs the Canvas as it left it.
     const bool dragging = GetKeyState(VK_LBUTTON) < 0;
+    if (LOWORD(key) == 'S') {
+        if (!dragging) quickSaveDrawing(window);
+        return;
+    }
+    if (LOWORD(key) == 'Z' || LOWORD(key) == 'Y' || LOWORD(key) == 'C') finishText(window);
     tovrel::StrokeEngine& engine = g_overlay->engine();
     switch (LOWORD(key)) {
     case 'Z':

@@ -1,5 +1,5 @@
-// Saving the drawing as a BMP or PNG file: the save dialog and its record, and the picture's
-// conversion to the file.
+// Saving the drawing as a BMP or PNG file: the save dialog and its record, Ctrl+S's file, and the
+// picture's conversion to the file.
 #pragma once
 
 #include <windows.h>
@@ -16,3 +16,9 @@ const wchar_t* askSavePath(HWND owner, bool& failed);
 // path only once it is whole; false when it could not, with that file left as it was.
 bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
 bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
+// Ctrl+S: writes the pixels as writePicture writes a PNG into the folder "Tovrel" in the user's
+// Pictures folder, which it makes if missing, named for the local time pressed with a number when
+// that name is taken; never replaces a file. The file's full path, or null when it could not,
+// with no file and no temporary left.
+const wchar_t* quickSavePicture(const std::uint32_t* pixels, int width, int height,
+                                const SYSTEMTIME& pressed);
