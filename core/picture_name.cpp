@@ -3,26 +3,45 @@
 namespace tovrel {
 namespace {
 
-// Appends text at out[length], keeping a terminator; false when it does not fit.
-bool append(char16_t* out, std::size_t capacity, std::size_t& length, const char16_t* text) {
-    for (; *text != 0; ++text) {
-        if (length + 1 >= capacity) return false;
-        out[length++] = *text;
+// Writes a name piece by piece, always terminated; once a piece does not fit, out is left empty
+// and the rest is ignored.
+class NameWriter {
+  public:
+    NameWriter(char16_t* out, std::size_t capacity) : out_(out), capacity_(capacity) {
+        if (capacity_ != 0) out_[0] = 0;
     }
-    out[length] = 0;
-    return true;
-}
+    NameWriter& text(const char16_t* text) {
+        for (; fits_ && *text != 0; ++text)
+            put(*text);
+        return *this;
+    }
+    // value in decimal, zero-padded to digits.
+    NameWriter& number(int value, int digits) {
+        char16_t text[12] = {};
+        int at = 11;
+        for (unsigned rest = value < 0 ? 0u : unsigned(value); rest != 0 || digits > 0;
+             rest /= 10, --digits)
+            text[--at] = char16_t(u'0' + rest % 10);
+        return this->text(text + at);
+    }
+    bool fits() const { return fits_; }
 
-// value in decimal, zero-padded to digits.
-bool appendNumber(char16_t* out, std::size_t capacity, std::size_t& length, int value,
-                  int digits) {
-    char16_t text[12] = {};
-    int at = 11;
-    for (unsigned rest = value < 0 ? 0u : unsigned(value); rest != 0 || digits > 0;
-         rest /= 10, --digits)
-        text[--at] = char16_t(u'0' + rest % 10);
-    return append(out, capacity, length, text + at);
-}
+  private:
+    void put(char16_t c) {
+        if (length_ + 1 >= capacity_) {
+            fits_ = false;
+            if (capacity_ != 0) out_[0] = 0;
+            return;
+        }
+        out_[length_++] = c;
+        out_[length_] = 0;
+    }
+
+    char16_t* out_;
+    std::size_t capacity_;
+    std::size_t length_ = 0;
+    bool fits_ = true;
+};
 
 // Far beyond what a person saves in one second; a folder that answers "taken" to every name
 // must not keep the program in a loop.
@@ -32,23 +51,12 @@ constexpr int kMostNumbers = 1000;
 
 bool pictureName(const char16_t* folder, const PictureTime& time, int number, char16_t* out,
                  std::size_t capacity) {
-    std::size_t length = 0;
-    if (capacity == 0) return false;
-    out[0] = 0;
-    const bool fits =
-        append(out, capacity, length, folder) && append(out, capacity, length, u"Tovrel ") &&
-        appendNumber(out, capacity, length, time.year, 4) && append(out, capacity, length, u"-") &&
-        appendNumber(out, capacity, length, time.month, 2) &&
-        append(out, capacity, length, u"-") && appendNumber(out, capacity, length, time.day, 2) &&
-        append(out, capacity, length, u" ") && appendNumber(out, capacity, length, time.hour, 2) &&
-        appendNumber(out, capacity, length, time.minute, 2) &&
-        appendNumber(out, capacity, length, time.second, 2) &&
-        (number < 2 || (append(out, capacity, length, u" (") &&
-                        appendNumber(out, capacity, length, number, 1) &&
-                        append(out, capacity, length, u")"))) &&
-        append(out, capacity, length, u".png");
-    if (!fits) out[0] = 0;
-    return fits;
+    NameWriter name(out, capacity);
+    name.text(folder).text(u"Tovrel ").number(time.year, 4).text(u"-").number(time.month, 2);
+    name.text(u"-").number(time.day, 2).text(u" ").number(time.hour, 2).number(time.minute, 2);
+    name.number(time.second, 2);
+    if (number > 1) name.text(u" (").number(number, 1).text(u")");
+    return name.text(u".png").fits();
 }
 
 bool placeUnderFreeName(const char16_t* folder, const PictureTime& time,

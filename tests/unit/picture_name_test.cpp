@@ -55,8 +55,8 @@ TEST(PictureName, TheTimeThenTheFirstNumberNotTaken) {
         SCOPED_TRACE(row.what);
         Folder folder = row.folder;
         char16_t out[256] = {};
-        const bool placed = placeUnderFreeName(u"D:\\", row.time, Folder::place, &folder, out,
-                                               row.capacity);
+        const bool placed =
+            placeUnderFreeName(u"D:\\", row.time, Folder::place, &folder, out, row.capacity);
         EXPECT_EQ(placed, !row.want.empty());
         EXPECT_EQ(placed ? std::u16string(out) : u"", row.want);
     }
