@@ -157,6 +157,18 @@ inline std::string narrow(const std::wstring& text) {
            out;
 }
 
+// The box "提示信息" saying text, in front of the overlay that owns it and takes no input
+// meanwhile; closed, the overlay has the keyboard again.
+inline bool failureShown(const Program& tovrel, HWND overlay, const wchar_t* text,
+                         DWORD ms = 5000) {
+    HWND box = nullptr;
+    return waitUntil(
+               [&] { return (box = dialogOf(tovrel.id(), true, L"提示信息")) && inFront(box); },
+               ms) &&
+           FindWindowExW(box, nullptr, L"Static", text) && !IsWindowEnabled(overlay) &&
+           PostMessageW(box, WM_COMMAND, IDOK, 0) && closes(box) && activeAgain(overlay);
+}
+
 // A folder of its own beside this program, for the files a test writes.
 inline std::wstring testFolder(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};
