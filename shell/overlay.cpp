@@ -85,9 +85,9 @@ class OverlaySession {
     bool writeFile(const wchar_t* path) {
         return writePicture(canvas_.Bits(), size_.width, size_.height, path);
     }
-    // Ctrl+S's file: its full path, or null.
-    const wchar_t* quickSave(const SYSTEMTIME& pressed) {
-        return quickSavePicture(canvas_.Bits(), size_.width, size_.height, pressed);
+    // Ctrl+S's file, whose full path it gives.
+    bool quickSave(const SYSTEMTIME& pressed, wchar_t (&path)[kSavedPathCapacity]) {
+        return quickSavePicture(canvas_.Bits(), size_.width, size_.height, pressed, path);
     }
     bool copyToClipboard() {
         return copyPixelsToClipboard(window_, canvas_.Bits(), size_.width, size_.height);
@@ -208,9 +208,10 @@ void quickSaveDrawing(HWND window) {
     GetLocalTime(&pressed);
     finishText(window);
     HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    const wchar_t* path = g_overlay->quickSave(pressed);
+    wchar_t path[kSavedPathCapacity];
+    const bool saved = g_overlay->quickSave(pressed, path);
     SetCursor(previous);
-    if (!path) return showFailure(window, L"保存失败");
+    if (!saved) return showFailure(window, L"保存失败");
     closeOverlay();
     SendMessageW(g_mainWindow, WM_PICTURESAVED, 0, reinterpret_cast<LPARAM>(path));
 }

@@ -19,10 +19,6 @@ OPENFILENAMEW g_saveDialog;
 wchar_t g_fileName[MAX_PATH];
 wchar_t g_fileTitle[MAX_PATH];
 
-// As the file layer takes them; longer paths are refused.
-constexpr std::size_t kPathCapacity = 1024;
-wchar_t g_quickSavePath[kPathCapacity];
-
 // Encoded in memory first, so that a picture that cannot be encoded leaves no temporary behind.
 // The temporary goes beside path; commit(file) gives it its name.
 template <typename Commit>
@@ -45,11 +41,11 @@ bool writePixelsAsPng(const std::uint32_t* pixels, int width, int height, const 
 // The folder "Tovrel" in the user's Pictures folder, wherever that has been moved, made if
 // missing, with a separator at the end; false when there is no Pictures folder or it cannot be
 // made.
-bool quickSaveFolder(wchar_t (&folder)[kPathCapacity]) {
+bool quickSaveFolder(wchar_t (&folder)[kSavedPathCapacity]) {
     PWSTR pictures = nullptr;
     const bool found =
         SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Pictures, KF_FLAG_DEFAULT, nullptr, &pictures)) &&
-        std::wcslen(pictures) + 8 < kPathCapacity;
+        std::wcslen(pictures) + 8 < kSavedPathCapacity;
     if (found) {
         wcscpy_s(folder, pictures);
         // A folder moved to a drive's root ends in a separator already: "D:\\".
@@ -109,21 +105,19 @@ bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const 
     return tovrel::writeBmp(reinterpret_cast<const char16_t*>(path), shape, pixels) != 0;
 }
 
-const wchar_t* quickSavePicture(const std::uint32_t* pixels, int width, int height,
-                                const SYSTEMTIME& pressed) {
-    wchar_t folder[kPathCapacity];
+bool quickSavePicture(const std::uint32_t* pixels, int width, int height, const SYSTEMTIME& pressed,
+                      wchar_t (&path)[kSavedPathCapacity]) {
+    wchar_t folder[kSavedPathCapacity];
     const tovrel::PictureTime time = {pressed.wYear, pressed.wMonth,  pressed.wDay,
                                       pressed.wHour, pressed.wMinute, pressed.wSecond};
-    auto* const name = reinterpret_cast<char16_t*>(g_quickSavePath);
+    auto* const name = reinterpret_cast<char16_t*>(path);
     auto* const in = reinterpret_cast<const char16_t*>(folder);
     auto place = [](void* file, const char16_t* name) {
         return static_cast<tovrel::ReplacingFile*>(file)->commitAsNew(name);
     };
     // The temporary is named after the first name, and takes the first of them not taken.
-    const bool saved =
-        quickSaveFolder(folder) && tovrel::pictureName(in, time, 1, name, kPathCapacity) &&
-        writePng(pixels, width, height, g_quickSavePath, [&](auto& file) {
-            return tovrel::placeUnderFreeName(in, time, place, &file, name, kPathCapacity);
-        });
-    return saved ? g_quickSavePath : nullptr;
+    return quickSaveFolder(folder) && tovrel::pictureName(in, time, 1, name, kSavedPathCapacity) &&
+           writePng(pixels, width, height, path, [&](auto& file) {
+               return tovrel::placeUnderFreeName(in, time, place, &file, name, kSavedPathCapacity);
+           });
 }

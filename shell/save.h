@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 void initSaveDialogRecord(HWND owner);
@@ -16,9 +17,11 @@ const wchar_t* askSavePath(HWND owner, bool& failed);
 // path only once it is whole; false when it could not, with that file left as it was.
 bool writePicture(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
 bool writePixelsAsBmp(const std::uint32_t* pixels, int width, int height, const wchar_t* path);
+// Paths as the file layer takes them; longer ones are refused.
+inline constexpr std::size_t kSavedPathCapacity = 1024;
 // Ctrl+S: writes the pixels as writePicture writes a PNG into the folder "Tovrel" in the user's
 // Pictures folder, which it makes if missing, named for the local time pressed with a number when
-// that name is taken; never replaces a file. The file's full path, or null when it could not,
+// that name is taken, and gives its full path; never replaces a file. False when it could not,
 // with no file and no temporary left.
-const wchar_t* quickSavePicture(const std::uint32_t* pixels, int width, int height,
-                                const SYSTEMTIME& pressed);
+bool quickSavePicture(const std::uint32_t* pixels, int width, int height, const SYSTEMTIME& pressed,
+                      wchar_t (&path)[kSavedPathCapacity]);

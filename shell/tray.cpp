@@ -5,6 +5,7 @@
 #include "menus.h"
 #include "overlay.h"
 #include "resource_ids.h"
+#include "save.h"
 
 #include <shellapi.h>
 
@@ -26,7 +27,7 @@ bool g_tellKeyTaken = false;
 enum class Balloon { None, KeyTaken, Saved };
 Balloon g_balloonAsked = Balloon::None;
 Balloon g_balloonShown = Balloon::None;
-wchar_t g_savedPath[1024];
+wchar_t g_savedPath[kSavedPathCapacity];
 
 bool showBalloon(Balloon kind, const wchar_t* title, const wchar_t* text, DWORD icon) {
     NOTIFYICONDATAW balloon = g_trayIcon;
