@@ -35,14 +35,15 @@ class FullScreenWindow {
     HDC dc_;
 };
 
-// A Canvas as the overlay makes one: a memory DC holding a DIB section with a copy of the screen.
+// A Canvas as the overlay makes one: a memory DC holding a DIB section with a copy of the screen,
+// or, unless copyScreen, nothing written yet.
 class ScreenCanvas {
   public:
-    ScreenCanvas(int width, int height)
+    ScreenCanvas(int width, int height, bool copyScreen = true)
         : screen_(GetDC(nullptr)), dc_(CreateCompatibleDC(screen_)),
           bitmap_(createPixelBitmap(screen_, width, height, bits_)),
           original_(SelectObject(dc_, bitmap_)) {
-        BitBlt(dc_, 0, 0, width, height, screen_, 0, 0, SRCCOPY);
+        if (copyScreen) BitBlt(dc_, 0, 0, width, height, screen_, 0, 0, SRCCOPY);
         SetBkMode(dc_, TRANSPARENT);
     }
     ~ScreenCanvas() {

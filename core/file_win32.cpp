@@ -61,10 +61,10 @@ bool fullPath(const wchar_t* path, wchar_t* out, std::size_t capacity) {
 }
 
 // An indexer or a virus scanner often opens a freshly written file for a moment; the move
-// is retried for about a second before the save counts as failed.
-bool moveOver(const wchar_t* from, const wchar_t* to) {
+// is retried for about a second before the save counts as failed. GetLastError tells why.
+bool move(const wchar_t* from, const wchar_t* to, DWORD flags) {
     for (int attempt = 0;; ++attempt) {
-        if (MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+        if (MoveFileExW(from, to, flags | MOVEFILE_WRITE_THROUGH)) return true;
         const DWORD error = GetLastError();
         const bool held = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                           error == ERROR_ACCESS_DENIED;
@@ -78,11 +78,6 @@ bool moveOver(const wchar_t* from, const wchar_t* to) {
 ReplacingFile::ReplacingFile(const char16_t* target) {
     const auto* path = reinterpret_cast<const wchar_t*>(target);
     if (path[0] == 0 || !fullPath(path, target_, kPathCapacity)) return;
-    // A read-only file is not replaced. Windows' MoveFileExW refuses it anyway; Wine's does not.
-    const DWORD attributes = GetFileAttributesW(target_);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0)
-        return;
-
     for (int attempt = 0; attempt < 100 && !isOpen(); ++attempt) {
         std::size_t length = 0;
         temp_[0] = 0;
@@ -126,15 +121,35 @@ bool ReplacingFile::writeAll(const void* data, std::uint64_t size) {
     return true;
 }
 
-bool ReplacingFile::commit() {
-    if (!isOpen()) return false;
+bool ReplacingFile::finishWriting() {
+    if (!isOpen()) return written_;
     const bool flushed = FlushFileBuffers(asHandle(handle_)) != 0;
     const bool closed = CloseHandle(asHandle(handle_)) != 0;
     handle_ = kNoHandle;
-    if (!flushed || !closed || !moveOver(temp_, target_))
+    return written_ = flushed && closed && temp_[0] != 0;
+}
+
+bool ReplacingFile::commit() {
+    // A read-only file is not replaced. Windows' MoveFileExW refuses it anyway; Wine's does not.
+    const DWORD attributes = GetFileAttributesW(target_);
+    const bool readOnly =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly || !finishWriting() || !move(temp_, target_, MOVEFILE_REPLACE_EXISTING))
         return false; // the destructor deletes the temporary
-    committed_ = true;
-    return true;
+    return committed_ = true;
+}
+
+Placing ReplacingFile::commitAsNew(const char16_t* name) {
+    wchar_t full[kPathCapacity];
+    if (!finishWriting() || !fullPath(reinterpret_cast<const wchar_t*>(name), full, kPathCapacity))
+        return Placing::Failed;
+    if (move(temp_, full, 0)) {
+        committed_ = true;
+        return Placing::Placed;
+    }
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? Placing::Taken
+                                                                       : Placing::Failed;
 }
 
 } // namespace tovrel

@@ -1,6 +1,7 @@
 // Entry point and the hidden main window that owns the tray icon.
 #include "app_state.h"
 #include "draw_key.h"
+#include "overlay.h"
 #include "save.h"
 #include "tray.h"
 
@@ -18,7 +19,8 @@ void onCreate(HWND window) {
 }
 
 void onTrayNotify(HWND window, LPARAM event) {
-    if (event == WM_RBUTTONDOWN) showTrayMenu(window);
+    if (event == WM_RBUTTONDOWN) return showTrayMenu(window);
+    onBalloonNotify(UINT(event));
 }
 
 LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -26,6 +28,7 @@ LRESULT CALLBACK mainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_CREATE: onCreate(window); break;
     case WM_DESTROY: endProgram(); break;
     case WM_TRAYNOTIFY: onTrayNotify(window, lParam); break;
+    case WM_PICTURESAVED: showSavedBalloon(reinterpret_cast<const wchar_t*>(lParam)); break;
     case WM_HOTKEY:
         if (wParam == kDrawKeyId) onDrawKey();
         break;

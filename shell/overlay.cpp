@@ -84,18 +84,30 @@ class OverlaySession {
     // the window shows (undimmed), including parts a dialog covers now or that lie beyond a
     // screen made smaller since the overlay opened.
     bool writeFile(const wchar_t* path) {
-        const tovrel::PixelRect r = engine_.part();
-        return writePicture(partPixels(r), r.right - r.left, r.bottom - r.top, path, size_.width);
+        return withPart([&](const std::uint32_t* pixels, int width, int height) {
+            return writePicture(pixels, width, height, path, size_.width);
+        });
+    }
+    // Ctrl+S's file, whose full path it gives.
+    bool quickSave(const SYSTEMTIME& pressed, wchar_t (&path)[kSavedPathCapacity]) {
+        return withPart([&](const std::uint32_t* pixels, int width, int height) {
+            return quickSavePicture(pixels, width, height, size_.width, pressed, path);
+        });
     }
     bool copyToClipboard() {
-        const tovrel::PixelRect r = engine_.part();
-        return copyPixelsToClipboard(window_, partPixels(r), r.right - r.left, r.bottom - r.top,
-                                     size_.width);
+        return withPart([&](const std::uint32_t* pixels, int width, int height) {
+            return copyPixelsToClipboard(window_, pixels, width, height, size_.width);
+        });
     }
 
   private:
-    const std::uint32_t* partPixels(tovrel::PixelRect r) {
-        return canvas_.Bits() + std::size_t(r.top) * size_.width + r.left;
+    // Hands what leaves to take, its rows a Canvas width apart. A mosaic still being dragged is
+    // made first: nothing that leaves holds what it is to cover.
+    template <typename Take> bool withPart(Take take) {
+        engine_.finishMosaic();
+        const tovrel::PixelRect r = engine_.part();
+        return take(canvas_.Bits() + std::size_t(r.top) * size_.width + r.left, r.right - r.left,
+                    r.bottom - r.top);
     }
 
     HWND window_;
@@ -201,21 +213,38 @@ void saveDrawing(HWND window) {
     if (!written) showFailure(window, L"保存失败");
 }
 
-// A mosaic still being dragged is made first: the copy must not hold what it is to cover.
 void copyDrawing(HWND window) {
-    g_overlay->engine().finishMosaic();
     if (!g_overlay->copyToClipboard()) showFailure(window, L"复制失败");
 }
 
-// Esc first finishes an open text; Ctrl+Z, Ctrl+Y and Ctrl+C finish it too.
+// Ctrl+S: no dialog, a file of its own in the Pictures folder, then closed as Esc closes it; the
+// tray says where the file went. A failure leaves the overlay as it was.
+void quickSaveDrawing(HWND window) {
+    SYSTEMTIME pressed;
+    GetLocalTime(&pressed);
+    finishText(window);
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    wchar_t path[kSavedPathCapacity];
+    const bool saved = g_overlay->quickSave(pressed, path);
+    SetCursor(previous);
+    if (!saved) return showFailure(window, L"保存失败");
+    closeOverlay();
+    SendMessageW(g_mainWindow, WM_PICTURESAVED, 0, reinterpret_cast<LPARAM>(path));
+}
+
+// Esc first finishes an open text; Ctrl+Z, Ctrl+Y, Ctrl+C and Ctrl+S finish it too.
 void onKeyDown(HWND window, WPARAM key) {
     if (LOWORD(key) == VK_ESCAPE && g_overlay && g_overlay->engine().typing())
         return finishText(window);
     if (LOWORD(key) == VK_ESCAPE) return closeOverlay();
     if (!g_overlay || GetKeyState(VK_CONTROL) >= 0) return;
-    if (LOWORD(key) == 'Z' || LOWORD(key) == 'Y' || LOWORD(key) == 'C') finishText(window);
     // Mid-drag the rubber band needs the Canvas as it left it.
     const bool dragging = GetKeyState(VK_LBUTTON) < 0;
+    if (LOWORD(key) == 'S') {
+        if (!dragging) quickSaveDrawing(window);
+        return;
+    }
+    if (LOWORD(key) == 'Z' || LOWORD(key) == 'Y' || LOWORD(key) == 'C') finishText(window);
     tovrel::StrokeEngine& engine = g_overlay->engine();
     switch (LOWORD(key)) {
     case 'Z':

@@ -3,6 +3,10 @@
 
 #include <windows.h>
 
+// Sent to the main window once Ctrl+S has saved the picture and closed the overlay; lParam is the
+// file's full path, valid during the call.
+inline constexpr UINT WM_PICTURESAVED = WM_USER + 101;
+
 // Freezes the primary monitor into a new overlay, half a second after the tray menu has closed;
 // with one already open, brings it to the front.
 void openOverlay();

@@ -68,6 +68,29 @@ bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int w
     return ok && SUCCEEDED(frame->Commit());
 }
 
+// The frame's 24-bit rows a band at a time, each spread into 32-bit pixels while still in the
+// cache: the imaging component's own conversion to 32 bits would first copy the whole picture into
+// a buffer of its own, a second picture's worth of fresh memory.
+bool readFrame(IWICBitmapSource* frame, int width, int height, std::uint32_t* pixels) {
+    const std::size_t stride = tovrel::bmpRowsSize(width, 1);
+    const int band = tovrel::bandRows(width);
+    auto* rows = static_cast<unsigned char*>(std::malloc(stride * band));
+    bool ok = rows != nullptr;
+    for (int first = 0; ok && first < height; first += band) {
+        const int count = std::min(band, height - first);
+        const WICRect part = {0, first, width, count};
+        ok = SUCCEEDED(frame->CopyPixels(&part, UINT(stride), UINT(stride * count), rows));
+        for (int row = 0; ok && row < count; ++row) {
+            const unsigned char* from = rows + stride * row;
+            std::uint32_t* to = pixels + std::size_t(first + row) * width;
+            for (int x = 0; x < width; ++x, from += 3)
+                to[x] = from[0] | from[1] << 8 | std::uint32_t(from[2]) << 16;
+        }
+    }
+    std::free(rows);
+    return ok;
+}
+
 } // namespace
 
 bool encodePng(const std::uint32_t* pixels, int width, int height, IStream* out,
@@ -93,6 +116,7 @@ bool decodePng(const unsigned char* png, std::size_t size, PixelsFor& pixelsFor)
     Com<IWICBitmapDecoder> decoder;
     Com<IWICBitmapFrameDecode> frame;
     Com<IWICFormatConverter> converter;
+    WICPixelFormatGUID format = {};
     UINT width = 0, height = 0;
     if (size > 0xFFFFFFFFu || !createFactory(factory) ||
         FAILED(factory->CreateStream(stream.put())) ||
@@ -100,14 +124,19 @@ bool decodePng(const unsigned char* png, std::size_t size, PixelsFor& pixelsFor)
         FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr,
                                                 WICDecodeMetadataCacheOnDemand, decoder.put())) ||
         FAILED(decoder->GetFrame(0, frame.put())) || FAILED(frame->GetSize(&width, &height)) ||
-        width == 0 || height == 0 || width > 0x7FFF || height > 0x7FFF ||
-        FAILED(factory->CreateFormatConverter(converter.put())) ||
-        FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppBGR,
-                                     WICBitmapDitherTypeNone, nullptr, 0,
-                                     WICBitmapPaletteTypeCustom)))
+        FAILED(frame->GetPixelFormat(&format)) || width == 0 || height == 0 || width > 0x7FFF ||
+        height > 0x7FFF)
         return false;
+    // The program's own PNGs decode as 24-bit rows; others are converted to them first.
+    IWICBitmapSource* rows = frame.get();
+    if (format != GUID_WICPixelFormat24bppBGR) {
+        if (FAILED(factory->CreateFormatConverter(converter.put())) ||
+            FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat24bppBGR,
+                                         WICBitmapDitherTypeNone, nullptr, 0,
+                                         WICBitmapPaletteTypeCustom)))
+            return false;
+        rows = converter.get();
+    }
     std::uint32_t* pixels = pixelsFor(int(width), int(height));
-    const UINT stride = 4 * width;
-    return pixels && SUCCEEDED(converter->CopyPixels(nullptr, stride, stride * height,
-                                                     reinterpret_cast<BYTE*>(pixels)));
+    return pixels && readFrame(rows, int(width), int(height), pixels);
 }

@@ -5,11 +5,13 @@
 #include "menus.h"
 #include "overlay.h"
 #include "resource_ids.h"
+#include "save.h"
 #include "start_with_windows.h"
 
 #include <shellapi.h>
 
 #include <cwchar>
+#include <iterator>
 #include <utility>
 
 using namespace tovrel;
@@ -21,15 +23,52 @@ UniqueMenu g_trayMenu;
 int g_addRetries = 0;
 bool g_tellKeyTaken = false;
 
+// The icon's notifications name no balloon: which one shows is remembered here. The one asked
+// for last is the one the shell shows next.
+enum class Balloon { None, KeyTaken, Saved };
+Balloon g_balloonAsked = Balloon::None;
+Balloon g_balloonShown = Balloon::None;
+wchar_t g_savedPath[kSavedPathCapacity];
+
+bool showBalloon(Balloon kind, const wchar_t* title, const wchar_t* text, DWORD icon) {
+    NOTIFYICONDATAW balloon = g_trayIcon;
+    balloon.uFlags = NIF_INFO;
+    // What does not fit is cut at the front: the end of a path names the file.
+    const std::size_t length = std::wcslen(text), room = std::size(balloon.szInfo) - 1;
+    if (length > room) wcscpy_s(balloon.szInfo, L"…"), text += length - room + 1;
+    wcscat_s(balloon.szInfo, text);
+    wcscpy_s(balloon.szInfoTitle, title);
+    balloon.dwInfoFlags = icon;
+    if (!Shell_NotifyIconW(NIM_MODIFY, &balloon)) return false;
+    g_balloonAsked = g_balloonShown = kind;
+    return true;
+}
+
 // Said once, when the icon it comes from is first there.
 void tellIfKeyTaken() {
     if (!std::exchange(g_tellKeyTaken, false)) return;
-    NOTIFYICONDATAW balloon = g_trayIcon;
-    balloon.uFlags = NIF_INFO;
-    wcscpy_s(balloon.szInfo, L"快捷键 Win+Shift+D 已被其他程序占用，请从托盘菜单开始画图。");
-    wcscpy_s(balloon.szInfoTitle, L"Tovrel");
-    balloon.dwInfoFlags = NIIF_WARNING;
-    Shell_NotifyIconW(NIM_MODIFY, &balloon);
+    showBalloon(Balloon::KeyTaken, L"Tovrel",
+                L"快捷键 Win+Shift+D 已被其他程序占用，请从托盘菜单开始画图。", NIIF_WARNING);
+}
+
+// A new Explorer window on the file's folder, with the file selected. Named in full: a bare
+// name would be looked for in the current folder first.
+void showInExplorer(const wchar_t* path) {
+    wchar_t explorer[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(explorer, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH - 14) return;
+    wcscat_s(explorer, L"\\explorer.exe");
+    wchar_t command[MAX_PATH + std::size(g_savedPath) + 16] = L"\"";
+    wcscat_s(command, explorer), wcscat_s(command, L"\" /select,\""), wcscat_s(command, path);
+    wcscat_s(command, L"\"");
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    if (!CreateProcessW(explorer, command, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started))
+        return;
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
 }
 
 // Owned by an open overlay, a box is above it and the overlay waits for it.
@@ -79,6 +118,25 @@ void endProgram() {
     forgetPictures();
     removeTrayIcon();
     PostQuitMessage(0);
+}
+
+void showSavedBalloon(const wchar_t* path) {
+    if (std::wcslen(path) < std::size(g_savedPath) &&
+        showBalloon(Balloon::Saved, L"已保存", path, NIIF_INFO))
+        wcscpy_s(g_savedPath, path);
+}
+
+void onBalloonNotify(UINT event) {
+    switch (event) {
+    // A balloon replaced by another may end after the new one was asked for, before it shows.
+    case NIN_BALLOONSHOW: g_balloonShown = g_balloonAsked; break;
+    case NIN_BALLOONTIMEOUT:
+    case NIN_BALLOONHIDE: g_balloonShown = Balloon::None; break;
+    case NIN_BALLOONUSERCLICK:
+        if (std::exchange(g_balloonShown, Balloon::None) == Balloon::Saved)
+            showInExplorer(g_savedPath);
+        break;
+    }
 }
 
 void removeTrayIcon() {

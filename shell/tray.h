@@ -14,6 +14,11 @@ void initTrayIcon(HWND mainWindow, bool drawKeyHeld);
 void addTrayIcon(HWND mainWindow);
 void retryTrayIcon(HWND mainWindow);
 void removeTrayIcon();
+// A balloon from the icon, "已保存" over the file's full path; clicked, it opens the folder in
+// Explorer with the file selected.
+void showSavedBalloon(const wchar_t* path);
+// The icon's NIN_BALLOON* notifications: a click acts only on the balloon that shows.
+void onBalloonNotify(UINT event);
 // Discards any overlay, removes the icon and ends the message loop.
 void endProgram();
 void buildTrayMenu();

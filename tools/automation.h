@@ -7,6 +7,7 @@
 
 #include <psapi.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -341,18 +342,62 @@ inline std::uint64_t peb(HANDLE process) {
                : reinterpret_cast<std::uint64_t>(info.PebBaseAddress);
 }
 
-// Another process's current folder: its process parameters (at 0x20 in the PEB) hold it as a
-// counted string at 0x38.
-inline std::wstring currentFolder(HANDLE process) {
+// A counted string of another process's parameters (at 0x20 in the PEB): its current folder at
+// 0x38, its command line at 0x70.
+inline std::wstring processParameter(HANDLE process, std::uint64_t at) {
     std::uint64_t parameters = 0;
-    UNICODE_STRING folder = {};
-    std::wstring text(MAX_PATH, 0);
+    UNICODE_STRING counted = {};
+    std::wstring text(4096, 0);
     if (!readMemory(process, peb(process) + 0x20, &parameters, 8) ||
-        !readMemory(process, parameters + 0x38, &folder, sizeof(folder)) ||
-        !readMemory(process, reinterpret_cast<std::uint64_t>(folder.Buffer), text.data(),
-                    std::min<std::size_t>(folder.Length, 2 * MAX_PATH)))
+        !readMemory(process, parameters + at, &counted, sizeof(counted)) ||
+        !readMemory(process, reinterpret_cast<std::uint64_t>(counted.Buffer), text.data(),
+                    std::min<std::size_t>(counted.Length, 2 * text.size())))
         return L"";
-    return text.substr(0, folder.Length / 2);
+    return text.substr(0, counted.Length / 2);
+}
+inline std::wstring currentFolder(HANDLE process) {
+    return processParameter(process, 0x38);
+}
+
+// The processes of this executable (such as explorer.exe) that were started with this text in
+// their command lines: the command lines, each process ended once seen.
+inline std::vector<std::wstring> endStarted(const wchar_t* exe, const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(all, &entry); more; more = Process32NextW(all, &entry)) {
+        HANDLE process = _wcsicmp(entry.szExeFile, exe) == 0
+                             ? OpenProcess(PROCESS_ALL_ACCESS, FALSE, entry.th32ProcessID)
+                             : nullptr;
+        const std::wstring line = process ? processParameter(process, 0x70) : L"";
+        if (line.find(text) != std::wstring::npos)
+            lines.push_back(line), TerminateProcess(process, 0);
+        if (process) CloseHandle(process);
+    }
+    return CloseHandle(all), lines;
+}
+
+// The text of a balloon showing this title, or nothing. Wine's tooltips answer TTM_GETTITLE with
+// nothing; the title is among the strings that the tooltip's own record (its window's first extra
+// bytes, in the taskbar's process) points to, found by showing balloons from a test program.
+inline std::wstring balloonText(const std::wstring& title) {
+    for (HWND tip : shownWindows(L"tooltips_class32")) {
+        DWORD id = 0;
+        GetWindowThreadProcessId(tip, &id);
+        HANDLE process = OpenProcess(PROCESS_VM_READ, FALSE, id);
+        std::vector<std::uint64_t> record(1024);
+        bool titled = process && readMemory(process, GetWindowLongPtrW(tip, 0), record.data(),
+                                            8 * record.size());
+        titled = titled && std::any_of(record.begin(), record.end(), [&](std::uint64_t at) {
+                     std::wstring text(title.size() + 1, L'?');
+                     return readMemory(process, at, text.data(), 2 * text.size()) &&
+                            text == title + L'\0';
+                 });
+        if (process) CloseHandle(process);
+        if (titled) return windowText(tip);
+    }
+    return L"";
 }
 
 // Live GDI objects of another process, stock objects aside. Wine keeps no count for

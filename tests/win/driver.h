@@ -249,6 +249,15 @@ inline bool startCommand(std::wstring command) {
            CloseHandle(started.hThread) && CloseHandle(started.hProcess);
 }
 
+// The box "提示信息" saying text, in front of the overlay that owns it and takes no input
+// meanwhile; closed, the overlay has the keyboard again.
+inline bool failureShown(const Program& tovrel, HWND overlay, const wchar_t* text,
+                         DWORD ms = 5000) {
+    const HWND box = messageShown(tovrel.id(), text, ms);
+    return box && !IsWindowEnabled(overlay) && PostMessageW(box, WM_COMMAND, IDOK, 0) &&
+           closes(box) && activeAgain(overlay);
+}
+
 // A folder of its own beside this program, for the files a test writes.
 inline std::wstring testFolder(const wchar_t* name) {
     wchar_t self[MAX_PATH] = {};

@@ -1,5 +1,5 @@
 // Tovrel.exe driven as a person would, checked on the screen and in the files it writes.
-// Usage: wintests desk|drawing|save|units|run|monitors|part|dpi|marks
+// Usage: wintests desk|drawing|save|quick_save|units|run|monitors|part|dpi|marks
 #include "driver.h"
 
 #include <sddl.h>
@@ -431,11 +431,6 @@ void save() {
                }) &&
                activeAgain(overlay);
     };
-    auto failureShown = [&](const wchar_t* text, DWORD ms) {
-        const HWND box = messageShown(tovrel.id(), text, ms);
-        return box && !IsWindowEnabled(overlay) && PostMessageW(box, WM_COMMAND, IDOK, 0) &&
-               closes(box) && activeAgain(overlay);
-    };
 
     // A cancel says nothing. Meanwhile the overlay takes no input and stays behind the dialog.
     HWND dialog = tovrel.openSaveDialog();
@@ -443,7 +438,8 @@ void save() {
     drawKey();
     CHECK(!closes(overlay, 1000), "the key acted over the save dialog");
     key(VK_ESCAPE);
-    CHECK(closes(dialog) && !failureShown(L"保存失败", 1500) && activeAgain(overlay));
+    CHECK(closes(dialog) && !failureShown(tovrel, overlay, L"保存失败", 1500) &&
+          activeAgain(overlay));
     CHECK(!(style(tovrel.main, GWL_EXSTYLE) & WS_EX_TOPMOST), "the main window became topmost");
 
     // With "*.*" chosen a bare name gets the default extension, bmp.
@@ -464,7 +460,7 @@ void save() {
     REQUIRE(dialog = tovrel.openSaveDialog());
     CHECK(SendMessageW(GetDlgItem(dialog, kFileTypes), CB_GETCURSEL, 0, 0) == 1,
           "the filter is kept");
-    CHECK(replaceFile(tovrel.id(), dialog) && failureShown(L"保存失败", 5000),
+    CHECK(replaceFile(tovrel.id(), dialog) && failureShown(tovrel, overlay, L"保存失败"),
           "no failure message for a held file");
     CloseHandle(held);
     CHECK(readFile(path) == old && !exists(path + L".tmp*"));
@@ -472,7 +468,7 @@ void save() {
     // The clipboard held elsewhere throughout: the message, and the clipboard as it was.
     REQUIRE(OpenClipboard(nullptr) && EmptyClipboard());
     chord(VK_CONTROL, 'C');
-    CHECK(failureShown(L"复制失败", 5000), "no failure message for a held clipboard");
+    CHECK(failureShown(tovrel, overlay, L"复制失败"), "no failure message for a held clipboard");
     CHECK(CloseClipboard() && !IsClipboardFormatAvailable(CF_DIB));
     key('C'); // without Ctrl: nothing, as Y and Z below; the steps that follow show it
 
@@ -586,7 +582,8 @@ void save() {
     const std::string oldPng = readFile(png);
     held = hold(png);
     REQUIRE(dialog = tovrel.openSaveDialog());
-    CHECK(replaceFile(tovrel.id(), dialog) && failureShown(L"保存失败", 5000), "a held PNG");
+    CHECK(replaceFile(tovrel.id(), dialog) && failureShown(tovrel, overlay, L"保存失败"),
+          "a held PNG");
     CloseHandle(held);
     CHECK(readFile(png) == oldPng && !exists(png + L".tmp*"));
 
@@ -704,19 +701,22 @@ void run() {
 
 } // namespace
 
-void units(); // units.cpp
-void part();  // part.cpp
-void dpi();   // dpi.cpp
-void marks(); // marks.cpp
+void units();     // units.cpp
+void quickSave(); // quick_save.cpp
+void part();      // part.cpp
+void dpi();       // dpi.cpp
+void marks();     // marks.cpp
 
 int main(int argc, char** argv) {
     const std::map<std::string, void (*)()> scenarios = {
-        {"desk", desk},   {"drawing", drawing}, {"save", save},
-        {"units", units}, {"run", run},         {"monitors", monitors},
-        {"part", part},   {"dpi", dpi},         {"marks", marks}};
+        {"desk", desk},   {"drawing", drawing}, {"save", save},         {"quick_save", quickSave},
+        {"units", units}, {"run", run},         {"monitors", monitors}, {"part", part},
+        {"dpi", dpi},     {"marks", marks}};
     const auto scenario = argc == 2 ? scenarios.find(argv[1]) : scenarios.end();
     if (scenario == scenarios.end())
-        return std::puts("usage: wintests desk|drawing|save|units|run|monitors|part|dpi|marks"), 2;
+        return std::puts("usage: wintests "
+                         "desk|drawing|save|quick_save|units|run|monitors|part|dpi|marks"),
+               2;
     ScreenRestored{}; // in case an earlier run could not
     // PNG files are read, and written, through COM, as the program does.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
