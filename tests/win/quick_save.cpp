@@ -59,7 +59,8 @@ std::wstring nameAt(ULONGLONG second) {
 
 } // namespace
 
-// A drawing, a failure to save it, a text typed, and the picture saved twice in the same second.
+// A drawing, a failure to save it, a text typed, the picture saved twice in the same second, and a
+// part of it saved.
 void quickSave() {
     PicturesMoved pictures;
     const std::wstring& saved = pictures.saved;
@@ -95,9 +96,9 @@ void quickSave() {
           "left behind");
     DeleteFileW((pictures.folder + L"Tovrel").c_str());
 
-    // Ctrl+S: the one new file, named for a second from the press to its coming with suffix,
-    // holding what the screen shows; the overlay gone and a balloon naming the file.
-    auto quickSaved = [&](const wchar_t* suffix) {
+    // Ctrl+S: the one new file, named for a second from the press to its coming with one of the
+    // suffixes, holding want; the overlay gone and a balloon naming the file.
+    auto quickSaved = [&](std::initializer_list<const wchar_t*> suffixes, const Picture& want) {
         const std::set<std::wstring> before = listed(saved);
         const ULONGLONG pressed = localSecond();
         chord(VK_CONTROL, 'S');
@@ -111,10 +112,11 @@ void quickSave() {
         });
         bool named = false;
         for (ULONGLONG second = pressed; second <= localSecond(); ++second)
-            named = named || made == saved + nameAt(second) + suffix;
-        Picture file;
+            for (const wchar_t* suffix : suffixes)
+                named = named || made == saved + nameAt(second) + suffix;
+        Picture file(want.width, want.height);
         CHECK(named && now.size() == before.size() + 1, narrow(names));
-        CHECK(loadPicture(file, readFile(made), true) && difference(file, expected).empty() &&
+        CHECK(loadPicture(file, readFile(made), true) && difference(file, want).empty() &&
                   tovrel.overlayCloses(),
               "the file, or the overlay left open");
         CHECK(waitUntil([&] { return balloonText(L"已保存") == made; }), "no balloon");
@@ -124,7 +126,7 @@ void quickSave() {
     REQUIRE(chooseFromOverlay(kText));
     click({300, 600}), typeText(L"Hi");
     write(expected, L"Hi", {300, 600}); // Ctrl+S finishes the text first
-    quickSaved(L".png");
+    quickSaved({L".png"}, expected);
     // Ended by the shell (here by a message, as Wine's taskbar sends none), it takes no click.
     PostMessageW(tovrel.main, kTrayNotify, 0, NIN_BALLOONTIMEOUT);
     PostMessageW(tovrel.main, kTrayNotify, 0, NIN_BALLOONUSERCLICK);
@@ -135,7 +137,7 @@ void quickSave() {
     for (ULONGLONG second = localSecond(), last = second + 10; second <= last; ++second)
         if (const std::wstring name = saved + nameAt(second) + L".png"; !exists(name))
             std::ofstream(name.c_str()) << 'x';
-    const std::wstring second = quickSaved(L" (2).png");
+    const std::wstring second = quickSaved({L" (2).png"}, expected);
     // A click on the balloon while it shows: Explorer on the folder, the file selected. Wine's
     // taskbar sends no click, so the test sends what Windows' would.
     PostMessageW(tovrel.main, kTrayNotify, 0, NIN_BALLOONUSERCLICK);
@@ -143,5 +145,13 @@ void quickSave() {
     CHECK(waitUntil([&] { return !(asked = endStarted(L"explorer.exe", L"/select,")).empty(); }) &&
               asked.size() == 1 && asked[0].ends_with(L"\" /select,\"" + second + L"\""),
           narrow(asked.empty() ? L"none" : asked[0]));
+
+    // With a part chosen with 选区, the file holds the part.
+    CHECK(chooseFromTray(tovrel.main, kUndo) && tovrel.waitForOverlay());
+    Picture part(300, 200);
+    BitBlt(part.dc(), 0, 0, 300, 200, expected.dc(), 150, 150, SRCCOPY);
+    REQUIRE(chooseFromOverlay(kPart));
+    drag({150, 150}, {450, 350});
+    quickSaved({L".png", L" (2).png", L" (3).png"}, part);
     CHECK(chooseFromTray(tovrel.main, kExit) && tovrel.exitCode() == 0);
 }
