@@ -46,49 +46,55 @@ void chooseUpFilter(IPropertyBag2* options) {
     }
 }
 
+// Hands band a buffer of 24-bit rows, as the BMP writer makes them, for about 256 KiB of the
+// picture's rows at a time: each band is made or read while it is still in the cache. False when
+// out of memory or when band says so.
+template <typename Band> bool inBands(int width, int height, Band band) {
+    const std::size_t stride = tovrel::bmpRowsSize(width, 1);
+    const int rowsPerBand = tovrel::bandRows(width);
+    auto* rows = static_cast<unsigned char*>(std::malloc(stride * rowsPerBand));
+    bool ok = rows != nullptr;
+    for (int first = 0; ok && first < height; first += rowsPerBand)
+        ok = band(first, std::min(rowsPerBand, height - first), rows, stride);
+    std::free(rows);
+    return ok;
+}
+
 bool writeFrame(IWICBitmapFrameEncode* frame, const std::uint32_t* pixels, int width, int height,
                 std::size_t pixelStride) {
     WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
     if (FAILED(frame->SetSize(UINT(width), UINT(height))) ||
         FAILED(frame->SetPixelFormat(&format)) || format != GUID_WICPixelFormat24bppBGR)
         return false;
-    // A band of rows at a time, as the BMP writer makes them (bottom-up there, one row each here).
-    const std::size_t stride = tovrel::bmpRowsSize(width, 1);
-    const int band = tovrel::bandRows(width);
-    auto* rows = static_cast<unsigned char*>(std::malloc(stride * band));
-    bool ok = rows != nullptr;
-    for (int first = 0; ok && first < height; first += band) {
-        const int count = std::min(band, height - first);
-        for (int row = 0; row < count; ++row)
-            tovrel::packBmpRows(pixels + std::size_t(first + row) * pixelStride, width, 1, 0, 1,
-                                rows + stride * row);
-        ok = SUCCEEDED(frame->WritePixels(UINT(count), UINT(stride), UINT(stride * count), rows));
-    }
-    std::free(rows);
-    return ok && SUCCEEDED(frame->Commit());
+    // Top-down here, one row packed at a time (the BMP writer packs them bottom-up).
+    return inBands(width, height,
+                   [&](int first, int count, unsigned char* rows, std::size_t stride) {
+                       for (int row = 0; row < count; ++row)
+                           tovrel::packBmpRows(pixels + std::size_t(first + row) * pixelStride,
+                                               width, 1, 0, 1, rows + stride * row);
+                       return SUCCEEDED(frame->WritePixels(UINT(count), UINT(stride),
+                                                           UINT(stride * count), rows));
+                   }) &&
+           SUCCEEDED(frame->Commit());
 }
 
-// The frame's 24-bit rows a band at a time, each spread into 32-bit pixels while still in the
-// cache: the imaging component's own conversion to 32 bits would first copy the whole picture into
-// a buffer of its own, a second picture's worth of fresh memory.
+// The frame's 24-bit rows spread into 32-bit pixels a band at a time: the imaging component's own
+// conversion to 32 bits would first copy the whole picture into a buffer of its own, a second
+// picture's worth of fresh memory.
 bool readFrame(IWICBitmapSource* frame, int width, int height, std::uint32_t* pixels) {
-    const std::size_t stride = tovrel::bmpRowsSize(width, 1);
-    const int band = tovrel::bandRows(width);
-    auto* rows = static_cast<unsigned char*>(std::malloc(stride * band));
-    bool ok = rows != nullptr;
-    for (int first = 0; ok && first < height; first += band) {
-        const int count = std::min(band, height - first);
-        const WICRect part = {0, first, width, count};
-        ok = SUCCEEDED(frame->CopyPixels(&part, UINT(stride), UINT(stride * count), rows));
-        for (int row = 0; ok && row < count; ++row) {
-            const unsigned char* from = rows + stride * row;
-            std::uint32_t* to = pixels + std::size_t(first + row) * width;
-            for (int x = 0; x < width; ++x, from += 3)
-                to[x] = from[0] | from[1] << 8 | std::uint32_t(from[2]) << 16;
-        }
-    }
-    std::free(rows);
-    return ok;
+    return inBands(
+        width, height, [&](int first, int count, unsigned char* rows, std::size_t stride) {
+            const WICRect part = {0, first, width, count};
+            if (FAILED(frame->CopyPixels(&part, UINT(stride), UINT(stride * count), rows)))
+                return false;
+            for (int row = 0; row < count; ++row) {
+                const unsigned char* from = rows + stride * row;
+                std::uint32_t* to = pixels + std::size_t(first + row) * width;
+                for (int x = 0; x < width; ++x, from += 3)
+                    to[x] = from[0] | from[1] << 8 | std::uint32_t(from[2]) << 16;
+            }
+            return true;
+        });
 }
 
 } // namespace
