@@ -19,16 +19,21 @@ mingw: bootstrap
 	cmake --preset mingw
 	cmake --build --preset mingw
 
-# The Wine prefixes are made (once) while the builds and the native unit tests, plain and
-# sanitized, run; interrupted, this waits for them to stop.
+# The Wine prefixes are made (once) while the builds and the native unit tests run; interrupted,
+# this waits for them to stop. The unit tests under the sanitizers, bound to the processor alone,
+# run beside the Windows-side tests at the lowest priority, so that they take no time those need,
+# and tell what they found after them.
 test: bootstrap
 	@scripts/with-wine true & desk=$$!; scripts/with-wine --monitors true & monitors=$$!; \
 		scripts/with-wine --dpi 144 true & dpi=$$!; \
 		trap 'kill $$desk $$monitors $$dpi 2>/dev/null; wait $$desk $$monitors $$dpi; exit 130' INT TERM; \
-		$(MAKE) --no-print-directory native sanitize mingw && ctest --preset native && \
-			ctest --preset sanitize; passed=$$?; \
+		$(MAKE) --no-print-directory native sanitize mingw && ctest --preset native; passed=$$?; \
 		wait $$desk && wait $$monitors && wait $$dpi && [ $$passed -eq 0 ]
-	scripts/with-wine ctest --preset mingw -LE soak
+	@nice -n 19 ctest --preset sanitize >build/sanitize/tests.log 2>&1 & sanitized=$$!; \
+		trap 'kill $$sanitized 2>/dev/null; wait $$sanitized; exit 130' INT TERM; \
+		scripts/with-wine ctest --preset mingw -LE soak; wine=$$?; \
+		wait $$sanitized; sanitize=$$?; cat build/sanitize/tests.log; \
+		[ $$wine -eq 0 ] && [ $$sanitize -eq 0 ]
 
 run: mingw
 	scripts/run

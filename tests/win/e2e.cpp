@@ -365,7 +365,7 @@ void drawing() {
     // Overlay after overlay with every tool, closed by Esc (at once) and by the tray's undo: GDI
     // objects and memory stay flat. TOVREL_SOAK_CYCLES makes this the soak, with long drags.
     const char* soak = std::getenv("TOVREL_SOAK_CYCLES");
-    const int cycles = soak ? std::atoi(soak) : 12;
+    const int cycles = soak ? std::atoi(soak) : 9; // each drawing tool once
     std::pair<DWORD, long> atHalf, now;
     for (int cycle = 1; cycle <= cycles; ++cycle) {
         const std::string at = "cycle " + std::to_string(cycle);
