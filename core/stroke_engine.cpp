@@ -54,10 +54,8 @@ void ToolContext::show(PixelRect area) {
                         area.top >= lit_.top && area.bottom <= lit_.bottom;
     if (!inside && bandPixels_ < std::size_t(width) * rows) {
         std::free(band_);
-        bandPixels_ =
-            (band_ = static_cast<std::uint32_t*>(std::malloc(sizeof(std::uint32_t) * width * rows)))
-                ? std::size_t(width) * rows
-                : 0;
+        band_ = static_cast<std::uint32_t*>(std::malloc(sizeof(std::uint32_t) * width * rows));
+        bandPixels_ = band_ ? std::size_t(width) * rows : 0;
     }
     // Out of memory for a band, the picture shows undimmed rather than not at all.
     if (inside || !band_)
@@ -69,14 +67,15 @@ void ToolContext::show(PixelRect area) {
     for (int top = area.top; top < area.bottom; top += rows) {
         const int count = std::min(rows, area.bottom - top);
         for (int y = top; y < top + count; ++y) {
-            const std::uint32_t* from = canvas + std::size_t(y) * s.width;
-            std::uint32_t* to = band_ + std::size_t(y - top) * width - area.left;
+            const std::uint32_t* from = canvas + std::size_t(y) * s.width + area.left;
+            std::uint32_t* to = band_ + std::size_t(y - top) * width;
             const bool litRow = y >= lit_.top && y < lit_.bottom;
-            const int left = litRow ? litLeft : area.right, right = litRow ? litRight : area.right;
-            for (int x = area.left; x < left; ++x)
+            const int left = (litRow ? litLeft : area.right) - area.left,
+                      right = (litRow ? litRight : area.right) - area.left;
+            for (int x = 0; x < left; ++x)
                 to[x] = dimmed(from[x]);
             std::copy(from + left, from + right, to + left);
-            for (int x = right; x < area.right; ++x)
+            for (int x = right; x < width; ++x)
                 to[x] = dimmed(from[x]);
         }
         s.window.SetDIBitsToDevice(area.left, top, width, count, band_);

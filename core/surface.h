@@ -75,6 +75,40 @@ class DrawingPlatform {
     virtual ScreenPoint GetCursorPos() = 0;
 };
 
+// Selects an object into a surface for as long as it lives, then puts back what was there; an
+// object made for the drawing (owned) is deleted then too.
+class Selected {
+  public:
+    Selected(DrawingPlatform& platform, Surface& surface, GdiObject object, bool owned = true)
+        : platform_(platform), surface_(surface), owned_(owned ? object : nullptr),
+          previous_(surface.SelectObject(object)) {}
+    ~Selected() {
+        surface_.SelectObject(previous_);
+        if (owned_) platform_.DeleteObject(owned_);
+    }
+    Selected(const Selected&) = delete;
+    Selected& operator=(const Selected&) = delete;
+
+  private:
+    DrawingPlatform& platform_;
+    Surface& surface_;
+    GdiObject owned_;
+    GdiObject previous_;
+};
+
+// A surface's mix mode for as long as it lives.
+class Mixing {
+  public:
+    Mixing(Surface& surface, int mode) : surface_(surface), previous_(surface.SetROP2(mode)) {}
+    ~Mixing() { surface_.SetROP2(previous_); }
+    Mixing(const Mixing&) = delete;
+    Mixing& operator=(const Mixing&) = delete;
+
+  private:
+    Surface& surface_;
+    int previous_;
+};
+
 // The two surfaces of an open overlay, the size of the frozen picture, where on the screen it lies
 // (its monitor's top-left corner, which may be left of or above the primary's) and that monitor's
 // dots per inch.

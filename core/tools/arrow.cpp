@@ -34,17 +34,15 @@ void drawArrow(DrawingPlatform& platform, Surface& canvas, const DrawingSettings
                Point16 start, int tipX, int tipY) {
     const std::optional<ArrowGeometry> arrow = arrowGeometry(start, tipX, tipY);
     if (!arrow) return;
-    GdiObject pen = platform.CreatePen(settings.penStyle, settings.penWidth, settings.penColour);
-    GdiObject oldPen = canvas.SelectObject(pen);
-    GdiObject oldBrush = canvas.SelectObject(platform.GetStockObject(NULL_BRUSH_OBJECT));
+    const Selected pen(
+        platform, canvas,
+        platform.CreatePen(settings.penStyle, settings.penWidth, settings.penColour));
+    const Selected hollow(platform, canvas, platform.GetStockObject(NULL_BRUSH_OBJECT), false);
     const ScreenPoint tip{tipX, tipY};
     segment(canvas, {start.x, start.y}, arrow->foot);
     segment(canvas, arrow->cornerA, arrow->cornerB);
     segment(canvas, arrow->cornerB, tip);
     segment(canvas, tip, arrow->cornerA);
-    canvas.SelectObject(oldPen);
-    canvas.SelectObject(oldBrush);
-    platform.DeleteObject(pen);
 }
 
 // Both arrows take their tips with the sign, so the removal pass always meets the arrow drawn
@@ -59,10 +57,11 @@ void ArrowTool::move(ToolContext& c, Point16 p) {
                 shapes.add(corner.x, corner.y);
     }
     const PixelRect area = c.changing(shapes);
-    const int oldMode = c.s.canvas.SetROP2(MIX_NOT);
-    for (Point16 tip : {c.drag.lastRubber, p})
-        drawArrow(c.s.platform, c.s.canvas, c.settings, start, tip.x, tip.y);
-    c.s.canvas.SetROP2(oldMode);
+    {
+        const Mixing inverting(c.s.canvas, MIX_NOT);
+        for (Point16 tip : {c.drag.lastRubber, p})
+            drawArrow(c.s.platform, c.s.canvas, c.settings, start, tip.x, tip.y);
+    }
     c.show(area);
     c.drag.lastRubber = p;
 }

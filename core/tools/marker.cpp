@@ -33,28 +33,21 @@ void MarkerTool::press(ToolContext& c) {
     DrawingPlatform& platform = c.s.platform;
     Surface& canvas = c.s.canvas;
 
-    GdiObject pen = platform.CreatePen(PenStyleSolid, 1, c.settings.penColour);
-    GdiObject brush = platform.CreateSolidBrush(c.settings.penColour);
-    GdiObject oldPen = canvas.SelectObject(pen);
-    GdiObject oldBrush = canvas.SelectObject(brush);
-    const int oldMode = canvas.SetROP2(MIX_COPYPEN);
-    canvas.Ellipse(box.left, box.top, box.right, box.bottom);
-    canvas.SetROP2(oldMode);
-    canvas.SelectObject(oldPen);
-    canvas.SelectObject(oldBrush);
-    platform.DeleteObject(pen);
-    platform.DeleteObject(brush);
-
+    {
+        const Selected pen(platform, canvas,
+                           platform.CreatePen(PenStyleSolid, 1, c.settings.penColour));
+        const Selected brush(platform, canvas, platform.CreateSolidBrush(c.settings.penColour));
+        const Mixing painting(canvas, MIX_COPYPEN);
+        canvas.Ellipse(box.left, box.top, box.right, box.bottom);
+    }
     char16_t number[12];
     const int length = digits(c.history.markersShown() + 1, number);
-    GdiObject font = platform.CreateFontW(c.scaled(thick ? 20 : 16), FONT_WEIGHT_BOLD);
-    GdiObject oldFont = canvas.SelectObject(font);
+    const Selected font(platform, canvas,
+                        platform.CreateFontW(c.scaled(thick ? 20 : 16), FONT_WEIGHT_BOLD));
     const ColorRef oldColour = canvas.SetTextColor(numberColour(c.settings.penColour));
     canvas.DrawTextW(number, length, box,
                      TEXT_CENTER | TEXT_VCENTER | TEXT_SINGLELINE | TEXT_NOPREFIX);
     canvas.SetTextColor(oldColour);
-    canvas.SelectObject(oldFont);
-    platform.DeleteObject(font);
 
     c.history.placedMarker();
     c.show(area);

@@ -17,13 +17,12 @@ void TextTool::press(ToolContext& c) {
 
 PixelRect TextTool::textBox(ToolContext& c, const char16_t* text, std::size_t length, bool draw) {
     Surface& canvas = c.s.canvas;
-    GdiObject oldFont = canvas.SelectObject(text_->font);
+    const Selected font(c.s.platform, canvas, text_->font, false); // the text's own, kept open
     const ColorRef oldColour = canvas.SetTextColor(text_->colour);
     PixelRect box = {text_->at.x, text_->at.y, text_->at.x, text_->at.y};
     canvas.DrawTextW(text, int(length), box,
                      TEXT_NOPREFIX | TEXT_NOCLIP | (draw ? 0 : TEXT_CALCRECT));
     canvas.SetTextColor(oldColour);
-    canvas.SelectObject(oldFont);
     return box;
 }
 

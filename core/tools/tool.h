@@ -60,16 +60,12 @@ class ToolContext {
 };
 
 template <typename Draw> void ToolContext::invert(int style, int width, Draw draw) {
-    GdiObject brush = s.platform.GetStockObject(NULL_BRUSH_OBJECT);
-    GdiObject pen = s.platform.CreatePen(style, width, settings.penColour);
-    GdiObject oldPen = s.canvas.SelectObject(pen);
-    GdiObject oldBrush = s.canvas.SelectObject(brush);
-    const int oldMode = s.canvas.SetROP2(MIX_NOT);
+    const Selected pen(s.platform, s.canvas,
+                       s.platform.CreatePen(style, width, settings.penColour));
+    const Selected hollow(s.platform, s.canvas, s.platform.GetStockObject(NULL_BRUSH_OBJECT),
+                          false);
+    const Mixing inverting(s.canvas, MIX_NOT);
     draw(s.canvas);
-    s.canvas.SetROP2(oldMode);
-    s.canvas.SelectObject(oldPen);
-    s.canvas.SelectObject(oldBrush);
-    s.platform.DeleteObject(pen);
 }
 
 // One tool's drawing. The engine hands a tool the press, the moves with the left button held
